@@ -1,0 +1,11 @@
+# Configures and builds the extension for one more interpreter, in a staged
+# package folder of its own. Run with cmake -P; variables: SOURCE_DIR,
+# BUILD_DIR, PYTHON, BUILD_TYPE, WERROR.
+execute_process(
+  COMMAND "${CMAKE_COMMAND}" -S "${SOURCE_DIR}" -B "${BUILD_DIR}"
+          "-DPython3_EXECUTABLE=${PYTHON}" -DYAML_MATRIX=OFF "-DYAML_WERROR=${WERROR}"
+          "-DCMAKE_BUILD_TYPE=${BUILD_TYPE}" "-DYAML_PACKAGE_DIR=${BUILD_DIR}/stage/yaml"
+  COMMAND_ERROR_IS_FATAL ANY)
+execute_process(
+  COMMAND "${CMAKE_COMMAND}" --build "${BUILD_DIR}" --parallel 2
+  COMMAND_ERROR_IS_FATAL ANY)

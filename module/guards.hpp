@@ -1,0 +1,69 @@
+// Guards that cannot miss their leave call.
+#pragma once
+
+#include "ref.hpp"
+
+namespace ymod {
+
+// Refuses re-entry into an object that is in the middle of an operation: a
+// callback (read, write, a host class, a resolver method, a property) that
+// calls back into the same parser or emitter gets RuntimeError instead of
+// reaching libyaml or the object's half-updated state.
+class BusyGuard {
+public:
+    // `what` names the object kind in the message ("parser", "emitter").
+    BusyGuard(int& flag, const char* what) noexcept : flag_(flag) {
+        if (flag_) {
+            PyErr_Format(PyExc_RuntimeError,
+                         "the %s is already running: a callback may not re-enter it", what);
+            entered_ = false;
+        } else {
+            flag_ = 1;
+            entered_ = true;
+        }
+    }
+    ~BusyGuard() {
+        if (entered_) flag_ = 0;
+    }
+    BusyGuard(const BusyGuard&) = delete;
+    BusyGuard& operator=(const BusyGuard&) = delete;
+
+    // False when the object was busy (RuntimeError is set).
+    bool entered() const noexcept { return entered_; }
+
+private:
+    int& flag_;
+    bool entered_;
+};
+
+// Bounds the nesting of the composer and the serializer with a counter of
+// our own, so every supported interpreter stops at the same depth long
+// before the C stack is at risk.
+class DepthGuard {
+public:
+    static constexpr int kLimit = 10000;
+
+    explicit DepthGuard(int& depth) noexcept : depth_(depth) {
+        if (depth_ >= kLimit) {
+            PyErr_Format(PyExc_RecursionError,
+                         "maximum nesting depth exceeded (%d levels)", kLimit);
+            entered_ = false;
+        } else {
+            ++depth_;
+            entered_ = true;
+        }
+    }
+    ~DepthGuard() {
+        if (entered_) --depth_;
+    }
+    DepthGuard(const DepthGuard&) = delete;
+    DepthGuard& operator=(const DepthGuard&) = delete;
+
+    bool entered() const noexcept { return entered_; }
+
+private:
+    int& depth_;
+    bool entered_;
+};
+
+}  // namespace ymod

@@ -1,0 +1,260 @@
+// CParser: the object, its input and its lifecycle.
+#include "cparser.hpp"
+
+#include <climits>
+#include <cstring>
+
+#include "layers.hpp"
+
+namespace ymod {
+namespace {
+
+CParserObject* as_parser(PyObject* o) { return reinterpret_cast<CParserObject*>(o); }
+
+PyObject* cparser_new(PyTypeObject* type, PyObject*, PyObject*) {
+    PyObject* o = type->tp_alloc(type, 0);  // zero-filled: libyaml records included
+    if (!o) return nullptr;
+    CParserObject* p = as_parser(o);
+    p->vtab = &cparser_vtable;
+    p->stream = Py_NewRef(Py_None);
+    p->input_name = Py_NewRef(Py_None);
+    p->cached_token = Py_NewRef(Py_None);
+    p->cached_event = Py_NewRef(Py_None);
+    p->anchor_map = Py_NewRef(Py_None);
+    p->read_chunk = Py_NewRef(Py_None);
+    return o;
+}
+
+// libyaml's read handler: hands over the pending chunk, calling read(size)
+// only once the previous chunk is used up. Returns 0 with the Python
+// exception pending on failure.
+int input_handler(void* data, unsigned char* buffer, size_t size, size_t* size_read) {
+    CParserObject* self = static_cast<CParserObject*>(data);
+    if (self->read_chunk == Py_None) {
+        Ref room = Ref::steal(PyLong_FromSize_t(size));
+        if (!room) return 0;
+        Ref chunk = Ref::steal(PyObject_CallMethodOneArg(self->stream, names.read, room.get()));
+        if (!chunk) return 0;
+        if (PyUnicode_CheckExact(chunk.get())) {
+            chunk = Ref::steal(PyUnicode_AsUTF8String(chunk.get()));
+            if (!chunk) return 0;
+            self->text_input = 1;
+        }
+        if (!PyBytes_CheckExact(chunk.get())) {
+            PyErr_SetString(PyExc_TypeError, "a string value is expected");
+            return 0;
+        }
+        Py_ssize_t length = PyBytes_GET_SIZE(chunk.get());
+        if (length > INT_MAX) [[unlikely]] {
+            PyErr_SetString(PyExc_ValueError, "read() returned a chunk longer than 2147483647 bytes");
+            return 0;
+        }
+        replace_field(self->read_chunk, std::move(chunk));
+        self->read_chunk_offset = 0;
+        self->read_chunk_length = static_cast<int>(length);
+    }
+    size_t available = static_cast<size_t>(self->read_chunk_length - self->read_chunk_offset);
+    size_t n = available < size ? available : size;
+    if (n != 0) {
+        std::memcpy(buffer, PyBytes_AS_STRING(self->read_chunk) + self->read_chunk_offset, n);
+    }
+    *size_read = n;
+    self->read_chunk_offset += static_cast<int>(n);
+    if (self->read_chunk_offset == self->read_chunk_length) clear_field(self->read_chunk);
+    return 1;
+}
+
+// Releases what a previous __init__ gave libyaml, so a second __init__
+// neither leaks nor keeps a dangling input.
+void release_libyaml(CParserObject* self) {
+    yaml_parser_delete(&self->libyaml_parser);
+    yaml_event_delete(&self->parsed_event);
+    std::memset(&self->libyaml_parser, 0, sizeof self->libyaml_parser);
+    std::memset(&self->parsed_event, 0, sizeof self->parsed_event);
+}
+
+PyObject* const* const init_params[] = {&names.stream};
+const Signature init_sig{"__init__", init_params, 1, 1};
+
+int cparser_init(PyObject* o, PyObject* args, PyObject* kwargs) {
+    PyObject* stream;
+    if (!bind_args(init_sig, args, kwargs, &stream)) return -1;
+    CParserObject* self = as_parser(o);
+    BusyGuard busy(self->busy, "parser");
+    if (!busy.entered()) return -1;
+
+    self->ready = 0;
+    release_libyaml(self);
+    if (!yaml_parser_initialize(&self->libyaml_parser)) {
+        PyErr_SetNone(PyExc_MemoryError);
+        return -1;
+    }
+    self->parsed_event.type = YAML_NO_EVENT;
+
+    Ref read;
+    int file_like = optional_attr(stream, names.read, read);
+    if (file_like < 0) return -1;
+    self->text_input = 0;
+
+    if (file_like) {
+        assign_field(self->stream, stream);
+        Ref name;
+        int has_name = optional_attr(stream, names.name, name);
+        if (has_name < 0) return -1;
+        if (has_name) {
+            replace_field(self->input_name, std::move(name));
+        } else {
+            assign_field(self->input_name, names.file_name);
+        }
+        clear_field(self->read_chunk);
+        self->read_chunk_length = 0;
+        self->read_chunk_offset = 0;
+        yaml_parser_set_input(&self->libyaml_parser, input_handler, self);
+    } else {
+        Ref input = Ref::borrow(stream);
+        if (PyUnicode_CheckExact(stream)) {
+            input = Ref::steal(PyUnicode_AsUTF8String(stream));
+            if (!input) return -1;
+            assign_field(self->input_name, names.unicode_name);
+            self->text_input = 1;
+        } else {
+            assign_field(self->input_name, names.bytes_name);
+        }
+        if (!PyBytes_CheckExact(input.get())) {
+            PyErr_SetString(PyExc_TypeError, "a string or stream input is required");
+            return -1;
+        }
+        // libyaml reads straight from the bytes object, which `stream` keeps alive.
+        replace_field(self->stream, std::move(input));
+        yaml_parser_set_input_string(
+            &self->libyaml_parser, reinterpret_cast<const unsigned char*>(PyBytes_AS_STRING(self->stream)),
+            static_cast<size_t>(PyBytes_GET_SIZE(self->stream)));
+    }
+    self->ready = 1;
+
+    clear_field(self->cached_token);
+    clear_field(self->cached_event);
+    Ref anchors = Ref::steal(PyDict_New());
+    if (!anchors) return -1;
+    replace_field(self->anchor_map, std::move(anchors));
+    return 0;
+}
+
+int cparser_traverse(PyObject* o, visitproc visit, void* arg) {
+    CParserObject* self = as_parser(o);
+    Py_VISIT(self->stream);
+    Py_VISIT(self->input_name);
+    Py_VISIT(self->cached_token);
+    Py_VISIT(self->cached_event);
+    Py_VISIT(self->anchor_map);
+    Py_VISIT(self->read_chunk);
+    return 0;
+}
+
+int cparser_clear(PyObject* o) {
+    CParserObject* self = as_parser(o);
+    clear_field(self->stream);
+    clear_field(self->input_name);
+    clear_field(self->cached_token);
+    clear_field(self->cached_event);
+    clear_field(self->anchor_map);
+    clear_field(self->read_chunk);
+    return 0;
+}
+
+void cparser_dealloc(PyObject* o) {
+    if (Py_TYPE(o)->tp_finalize) {
+        if (PyObject_CallFinalizerFromDealloc(o) < 0) return;  // resurrected
+    }
+    PyObject_GC_UnTrack(o);
+    CParserObject* self = as_parser(o);
+    {
+#if PY_VERSION_HEX >= 0x030C0000
+        PyObject* pending = PyErr_GetRaisedException();
+        yaml_parser_delete(&self->libyaml_parser);
+        yaml_event_delete(&self->parsed_event);
+        PyErr_SetRaisedException(pending);
+#else
+        PyObject *type, *value, *traceback;
+        PyErr_Fetch(&type, &value, &traceback);
+        yaml_parser_delete(&self->libyaml_parser);
+        yaml_event_delete(&self->parsed_event);
+        PyErr_Restore(type, value, traceback);
+#endif
+    }
+    Py_CLEAR(self->stream);
+    Py_CLEAR(self->input_name);
+    Py_CLEAR(self->cached_token);
+    Py_CLEAR(self->cached_event);
+    Py_CLEAR(self->anchor_map);
+    Py_CLEAR(self->read_chunk);
+    Py_TYPE(o)->tp_free(o);
+}
+
+PyObject* cparser_dispose(PyObject*, PyObject* const*, Py_ssize_t nargsf, PyObject* kwnames) {
+    if (!bind_none("dispose", nargsf, kwnames)) return nullptr;
+    Py_RETURN_NONE;
+}
+
+constexpr const char kNoPickle[] = "self.parsed_event cannot be converted to a Python object for pickling";
+
+PyObject* cparser_reduce(PyObject*, PyObject* const*, Py_ssize_t nargsf, PyObject* kwnames) {
+    if (!bind_none("__reduce__", nargsf, kwnames)) return nullptr;
+    PyErr_SetString(PyExc_TypeError, kNoPickle);
+    return nullptr;
+}
+
+PyObject* const* const setstate_params[] = {&names.pyx_state};
+const Signature setstate_sig{"__setstate__", setstate_params, 1, 1};
+
+PyObject* cparser_setstate(PyObject*, PyObject* const* args, Py_ssize_t nargsf, PyObject* kwnames) {
+    PyObject* state;
+    if (!bind_args(setstate_sig, args, nargsf, kwnames, &state)) return nullptr;
+    PyErr_SetString(PyExc_TypeError, kNoPickle);
+    return nullptr;
+}
+
+template <class F>
+constexpr PyCFunction fastcall(F f) {
+    return reinterpret_cast<PyCFunction>(reinterpret_cast<void (*)(void)>(f));
+}
+constexpr int kFast = METH_FASTCALL | METH_KEYWORDS;
+
+PyMethodDef cparser_methods[] = {
+    {"dispose", fastcall(cparser_dispose), kFast, nullptr},
+    YMOD_PARSER_LAYER_METHODS
+    {"__reduce__", fastcall(cparser_reduce), kFast, nullptr},
+    {"__setstate__", fastcall(cparser_setstate), kFast, nullptr},
+    {nullptr, nullptr, 0, nullptr},
+};
+
+}  // namespace
+
+ParserEntry::ParserEntry(CParserObject* self) noexcept : busy_(self->busy, "parser"), ok_(false) {
+    if (!busy_.entered()) return;
+    if (!self->ready) {
+        PyErr_SetString(PyExc_RuntimeError,
+                        "the parser has no input: CParser.__init__ was not called or failed");
+        return;
+    }
+    ok_ = true;
+}
+
+PyTypeObject CParserType = {PyVarObject_HEAD_INIT(nullptr, 0)};
+CParserVTable cparser_vtable;
+
+void prepare_cparser_type() {
+    fill_parser_vtable(cparser_vtable);
+    PyTypeObject& t = CParserType;
+    t.tp_name = "yaml._yaml.CParser";
+    t.tp_basicsize = sizeof(CParserObject);
+    t.tp_dealloc = cparser_dealloc;
+    t.tp_flags = Py_TPFLAGS_DEFAULT | Py_TPFLAGS_BASETYPE | Py_TPFLAGS_HAVE_GC;
+    t.tp_traverse = cparser_traverse;
+    t.tp_clear = cparser_clear;
+    t.tp_methods = cparser_methods;
+    t.tp_init = cparser_init;
+    t.tp_new = cparser_new;
+}
+
+}  // namespace ymod

@@ -1,0 +1,7 @@
+"""Errors of the parser stage."""
+
+from .error import MarkedYAMLError
+
+
+class ParserError(MarkedYAMLError):
+    """Tokens in an order the grammar does not allow."""
