@@ -40,7 +40,7 @@ bool int_to_size_t(PyObject* value, size_t* out) {
             return true;
         }
     }
-    if (overflow < 0 || v < 0) {
+    if (overflow < 0 || (overflow == 0 && v < 0)) {
         PyErr_SetString(PyExc_OverflowError, "can't convert negative value to size_t");
         return false;
     }
