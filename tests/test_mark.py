@@ -222,7 +222,10 @@ class PickleTest(OwnPackageTest):
                 Mark(None, 0, 0, 0, None, None).__reduce__()
             self.assertEqual(str(cm.exception), "name '__pyx_unpickle_Mark' is not defined")
         finally:
+            # Put it back in its place in the namespace, before __test__.
+            test = vars(ext).pop("__test__")
             setattr(ext, "__pyx_unpickle_Mark", saved)
+            ext.__test__ = test
 
     def test_unpickle(self):
         for checksum in (0x27A7A5C, 0x3FA45B6, 0x5C0FD87, IntLike(0x3FA45B6)):
