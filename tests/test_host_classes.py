@@ -55,7 +55,10 @@ def _inside_repo(path):
 
 
 def _extension_built():
-    return any(os.path.exists(os.path.join(PKG_DIR, "_yaml" + suffix))
+    # The package folder found on the path: a staged build keeps its own.
+    found = importlib.util.find_spec("yaml")
+    folder = os.path.dirname(found.origin) if found and found.origin else PKG_DIR
+    return any(os.path.exists(os.path.join(folder, "_yaml" + suffix))
                for suffix in importlib.machinery.EXTENSION_SUFFIXES)
 
 
@@ -66,7 +69,7 @@ def _yaml_entries():
 def _check_package_origin():
     # Refuse to import any package named yaml that is not this one.
     if REPO not in sys.path:
-        sys.path.insert(0, REPO)
+        sys.path.append(REPO)
     loaded = sys.modules.get("yaml")
     if loaded is not None:
         origin = getattr(loaded, "__file__", None) or ""
