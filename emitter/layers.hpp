@@ -10,8 +10,21 @@ namespace ymod {
 // Fills the slots after `_emitter_error`, in slot order.
 void fill_emitter_vtable(CEmitterVTable& table);
 
+// Python methods (METH_FASTCALL | METH_KEYWORDS); new reference or null with
+// an exception set.
+PyObject* cemitter_emit(PyObject* self, PyObject* const* args, Py_ssize_t nargsf, PyObject* kwnames);
+PyObject* cemitter_open(PyObject* self, PyObject* const* args, Py_ssize_t nargsf, PyObject* kwnames);
+PyObject* cemitter_close(PyObject* self, PyObject* const* args, Py_ssize_t nargsf, PyObject* kwnames);
+PyObject* cemitter_serialize(PyObject* self, PyObject* const* args, Py_ssize_t nargsf,
+                             PyObject* kwnames);
+
 // Python methods of event emitting and serializing, placed between `dispose`
-// and `__reduce__` in CEmitter's method table.
-#define YMOD_EMITTER_LAYER_METHODS
+// and `__reduce__` in CEmitter's method table (where `fastcall` and `kFast`
+// are in scope).
+#define YMOD_EMITTER_LAYER_METHODS                                 \
+    {"emit", fastcall(cemitter_emit), kFast, nullptr},             \
+    {"open", fastcall(cemitter_open), kFast, nullptr},             \
+    {"close", fastcall(cemitter_close), kFast, nullptr},           \
+    {"serialize", fastcall(cemitter_serialize), kFast, nullptr},
 
 }  // namespace ymod

@@ -143,6 +143,7 @@ namespace ymod {
     X(TAG_, "TAG")                                               \
     X(question, "?")                                             \
     X(bang, "!")                                                 \
+    X(invalid_event, "invalid event %s")                         \
     X(style_single, "'")                                         \
     X(style_double, "\"")                                        \
     X(style_literal, "|")                                        \
