@@ -45,8 +45,7 @@ Ref resolve_tag(CParserObject* self, PyObject* class_name, PyObject* value, PyOb
     Ref cls = lookup_global(class_name);
     if (!cls) return Ref();
     PyObject* args[] = {reinterpret_cast<PyObject*>(self), cls.get(), value, implicit};
-    return Ref::steal(PyObject_VectorcallMethod(names.resolve, args, 4 | PY_VECTORCALL_ARGUMENTS_OFFSET,
-                                                nullptr));
+    return Ref::steal(PyObject_VectorcallMethod(names.resolve, args, 4, nullptr));
 }
 
 // Records `node` under `anchor` (when there is one).
@@ -88,8 +87,7 @@ bool finish_collection(CParserObject* self, PyObject* node) {
 bool call_resolver_hook(CParserObject* self, PyObject* name, PyObject* parent, PyObject* index) {
     PyObject* args[] = {reinterpret_cast<PyObject*>(self), parent, index};
     size_t nargs = parent ? 3 : 1;
-    Ref result = Ref::steal(
-        PyObject_VectorcallMethod(name, args, nargs | PY_VECTORCALL_ARGUMENTS_OFFSET, nullptr));
+    Ref result = Ref::steal(PyObject_VectorcallMethod(name, args, nargs, nullptr));
     return static_cast<bool>(result);
 }
 

@@ -83,6 +83,16 @@ class RecordingLoader(yaml.Loader):
         return super().resolve(kind, value, implicit)
 
 
+class GlobalTagLoader(yaml.Loader):
+    """Resolves by the node classes bound in yaml._yaml at call time, so
+    tests may rebind them."""
+
+    def resolve(self, kind, value, implicit):
+        tags = {ext.ScalarNode: "tag:yaml.org,2002:str", ext.SequenceNode: "tag:yaml.org,2002:seq",
+                ext.MappingNode: "tag:yaml.org,2002:map"}
+        return tags[kind]
+
+
 class GlobalsTest(unittest.TestCase):
     """Rebinds module globals of yaml._yaml for one test, restored afterwards."""
 
