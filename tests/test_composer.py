@@ -401,7 +401,7 @@ class DepthTest(unittest.TestCase):
             t.join()
             print(" ".join(out))
         """)
-        proc = subprocess.run([sys.executable, "-c", script], capture_output=True, text=True,
+        proc = subprocess.run([sys.executable, "-P", "-c", script], capture_output=True, text=True,
                               env=dict(os.environ, PYTHONPATH=os.pathsep.join(sys.path)))
         self.assertEqual(proc.returncode, 0, proc.stderr)
         self.assertEqual(proc.stdout.split(), ["ok", "RecursionError"])
