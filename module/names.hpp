@@ -150,7 +150,13 @@ namespace ymod {
     X(style_folded, ">")                                         \
     X(break_cr, "\r")                                            \
     X(break_ln, "\n")                                            \
-    X(break_crln, "\r\n")
+    X(break_crln, "\r\n")                                      \
+    /* composer error texts */                                   \
+    X(found_undefined_alias, "found undefined alias")            \
+    X(found_duplicate_anchor, "found duplicate anchor; first occurrence") \
+    X(second_occurrence, "second occurrence")                    \
+    X(expected_single_document, "expected a single document in the stream") \
+    X(found_another_document, "but found another document")
 
 struct Names {
 #define YMOD_DECLARE_NAME(member, text) PyObject* member;

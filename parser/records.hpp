@@ -1,0 +1,94 @@
+// Helpers shared by the parser's layers: holders for raw libyaml records,
+// the libyaml seam, marks and the style tables.
+#pragma once
+
+#include "../module/mark.hpp"
+#include "layers.hpp"
+
+namespace ymod {
+
+// A raw token that lives for one scan; released exactly once, on every path.
+// A zero-filled record (what a failed scan leaves) is valid to release.
+struct TokenHolder {
+    yaml_token_t token{};
+    TokenHolder() = default;
+    TokenHolder(const TokenHolder&) = delete;
+    TokenHolder& operator=(const TokenHolder&) = delete;
+    ~TokenHolder() { yaml_token_delete(&token); }
+};
+
+// Same for a raw event of the event layer.
+struct EventHolder {
+    yaml_event_t event{};
+    EventHolder() = default;
+    EventHolder(const EventHolder&) = delete;
+    EventHolder& operator=(const EventHolder&) = delete;
+    ~EventHolder() { yaml_event_delete(&event); }
+};
+
+// The check after every yaml_parser_scan / yaml_parser_parse: a Python
+// exception raised meanwhile (by the read handler) wins over libyaml's own
+// report; otherwise a failure is translated by `_parser_error` and raised.
+// Returns false with an exception set.
+inline bool libyaml_call_ok(CParserObject* self, int result) {
+    if (PyErr_Occurred()) [[unlikely]] return false;
+    if (result) [[likely]] return true;
+    Ref error = Ref::steal(self->vtab->_parser_error(self));
+    if (error) raise_object(error.get());
+    return false;
+}
+
+// The one mark rule: Mark(input_name, index, line, column, None, None).
+inline Ref parser_mark(CParserObject* self, const yaml_mark_t& mark) {
+    return make_mark(self->input_name, mark);
+}
+
+// Borrowed: the style argument of a scalar; None for "any" and unknown styles.
+inline PyObject* scalar_style_object(yaml_scalar_style_t style) noexcept {
+    switch (style) {
+    case YAML_PLAIN_SCALAR_STYLE: return consts.empty_str;
+    case YAML_SINGLE_QUOTED_SCALAR_STYLE: return names.style_single;
+    case YAML_DOUBLE_QUOTED_SCALAR_STYLE: return names.style_double;
+    case YAML_LITERAL_SCALAR_STYLE: return names.style_literal;
+    case YAML_FOLDED_SCALAR_STYLE: return names.style_folded;
+    default: return Py_None;
+    }
+}
+
+// Borrowed: the encoding argument of a stream start. UTF-8 that arrived as
+// str is reported as None: the caller never saw bytes.
+inline PyObject* encoding_object(yaml_encoding_t encoding, int text_input) noexcept {
+    switch (encoding) {
+    case YAML_UTF8_ENCODING: return text_input ? Py_None : names.utf_8;
+    case YAML_UTF16LE_ENCODING: return names.utf_16_le;
+    case YAML_UTF16BE_ENCODING: return names.utf_16_be;
+    default: return Py_None;
+    }
+}
+
+// Borrowed: flow_style of a sequence or mapping (True, False or None).
+inline PyObject* flow_style_object(bool flow, bool block) noexcept {
+    if (flow) return Py_True;
+    if (block) return Py_False;
+    return Py_None;
+}
+
+inline PyObject* sequence_flow_style(yaml_sequence_style_t style) noexcept {
+    return flow_style_object(style == YAML_FLOW_SEQUENCE_STYLE, style == YAML_BLOCK_SEQUENCE_STYLE);
+}
+
+inline PyObject* mapping_flow_style(yaml_mapping_style_t style) noexcept {
+    return flow_style_object(style == YAML_FLOW_MAPPING_STYLE, style == YAML_BLOCK_MAPPING_STYLE);
+}
+
+inline PyObject* bool_object(bool value) noexcept { return value ? Py_True : Py_False; }
+
+// Calls the host class found under the module global `class_name` with
+// positional arguments. New reference; empty with an exception set.
+inline Ref call_host(PyObject* class_name, PyObject* const* args, size_t nargs) {
+    Ref cls = lookup_global(class_name);
+    if (!cls) return Ref();
+    return Ref::steal(PyObject_Vectorcall(cls.get(), args, nargs, nullptr));
+}
+
+}  // namespace ymod
