@@ -16,11 +16,8 @@ from yaml.events import (AliasEvent, DocumentEndEvent, DocumentStartEvent,
                          SequenceEndEvent, SequenceStartEvent, StreamEndEvent,
                          StreamStartEvent)
 
-REPO = os.path.dirname(os.path.dirname(os.path.realpath(__file__)))
+from tests.support.project import REPO_ROOT as REPO, inside_repo as _inside_repo
 
-
-def _inside_repo(path):
-    return os.path.commonpath([os.path.realpath(path), REPO]) == REPO
 
 
 class ImportedFromRepository(unittest.TestCase):

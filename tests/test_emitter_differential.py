@@ -6,7 +6,6 @@ alone. The bytes must agree under each option set, and both must refuse the
 same streams with the same problem.
 """
 
-import os
 import unittest
 
 import yaml
@@ -17,11 +16,8 @@ from yaml.emitter import EmitterError
 from tests.support import suite
 from tests.support.eventfmt import build_host_events, parse_event_text
 
-REPO = os.path.dirname(os.path.dirname(os.path.realpath(__file__)))
+from tests.support.project import REPO_ROOT as REPO, inside_repo as _inside_repo
 
-
-def _inside_repo(path):
-    return os.path.commonpath([os.path.realpath(path), REPO]) == REPO
 
 
 class ImportedFromRepository(unittest.TestCase):

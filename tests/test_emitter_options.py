@@ -3,7 +3,6 @@ binding of the emitting methods."""
 
 import copy
 import io
-import os
 import pickle
 import unittest
 
@@ -14,11 +13,8 @@ from yaml.events import (DocumentEndEvent, DocumentStartEvent, ScalarEvent,
                          StreamStartEvent)
 from yaml.nodes import ScalarNode, SequenceNode
 
-REPO = os.path.dirname(os.path.dirname(os.path.realpath(__file__)))
+from tests.support.project import REPO_ROOT as REPO, inside_repo as _inside_repo
 
-
-def _inside_repo(path):
-    return os.path.commonpath([os.path.realpath(path), REPO]) == REPO
 
 
 class ImportedFromRepository(unittest.TestCase):

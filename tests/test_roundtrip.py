@@ -9,7 +9,6 @@ layers are missing from the build.
 
 import collections
 import io
-import os
 import unittest
 
 import yaml
@@ -20,11 +19,8 @@ from yaml.nodes import MappingNode, ScalarNode, SequenceNode
 
 from tests.support import suite
 
-REPO = os.path.dirname(os.path.dirname(os.path.realpath(__file__)))
+from tests.support.project import REPO_ROOT as REPO, inside_repo as _inside_repo
 
-
-def _inside_repo(path):
-    return os.path.commonpath([os.path.realpath(path), REPO]) == REPO
 
 
 class ImportedFromRepository(unittest.TestCase):

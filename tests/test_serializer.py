@@ -1,7 +1,6 @@
 """CEmitter.open / serialize / close: node graphs to YAML documents."""
 
 import io
-import os
 import unittest
 
 import yaml
@@ -10,14 +9,11 @@ from yaml.nodes import MappingNode, ScalarNode, SequenceNode
 from yaml.resolver import Resolver
 from yaml.serializer import SerializerError
 
-REPO = os.path.dirname(os.path.dirname(os.path.realpath(__file__)))
+from tests.support.project import REPO_ROOT as REPO, inside_repo as _inside_repo
 STR = "tag:yaml.org,2002:str"
 SEQ = "tag:yaml.org,2002:seq"
 MAP = "tag:yaml.org,2002:map"
 
-
-def _inside_repo(path):
-    return os.path.commonpath([os.path.realpath(path), REPO]) == REPO
 
 
 class ImportedFromRepository(unittest.TestCase):
