@@ -166,16 +166,8 @@ void cemitter_dealloc(PyObject* o) {
     CEmitterObject* self = as_emitter(o);
     {
         // No flush: text libyaml still buffers is dropped.
-#if PY_VERSION_HEX >= 0x030C0000
-        PyObject* pending = PyErr_GetRaisedException();
+        SavedError saved;
         yaml_emitter_delete(&self->emitter);
-        PyErr_SetRaisedException(pending);
-#else
-        PyObject *type, *value, *traceback;
-        PyErr_Fetch(&type, &value, &traceback);
-        yaml_emitter_delete(&self->emitter);
-        PyErr_Restore(type, value, traceback);
-#endif
     }
     Py_CLEAR(self->stream);
     Py_CLEAR(self->document_version);
@@ -211,17 +203,12 @@ PyObject* cemitter_setstate(PyObject*, PyObject* const* args, Py_ssize_t nargsf,
     return nullptr;
 }
 
-template <class F>
-constexpr PyCFunction fastcall(F f) {
-    return reinterpret_cast<PyCFunction>(reinterpret_cast<void (*)(void)>(f));
-}
-constexpr int kFast = METH_FASTCALL | METH_KEYWORDS;
 
 PyMethodDef cemitter_methods[] = {
-    {"dispose", fastcall(cemitter_dispose), kFast, nullptr},
+    {"dispose", fastcall(cemitter_dispose), kFastcallFlags, nullptr},
     YMOD_EMITTER_LAYER_METHODS
-    {"__reduce__", fastcall(cemitter_reduce), kFast, nullptr},
-    {"__setstate__", fastcall(cemitter_setstate), kFast, nullptr},
+    {"__reduce__", fastcall(cemitter_reduce), kFastcallFlags, nullptr},
+    {"__setstate__", fastcall(cemitter_setstate), kFastcallFlags, nullptr},
     {nullptr, nullptr, 0, nullptr},
 };
 

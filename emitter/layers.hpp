@@ -19,12 +19,12 @@ PyObject* cemitter_serialize(PyObject* self, PyObject* const* args, Py_ssize_t n
                              PyObject* kwnames);
 
 // Python methods of event emitting and serializing, placed between `dispose`
-// and `__reduce__` in CEmitter's method table (where `fastcall` and `kFast`
+// and `__reduce__` in CEmitter's method table (where `fastcall` and `kFastcallFlags`
 // are in scope).
 #define YMOD_EMITTER_LAYER_METHODS                                 \
-    {"emit", fastcall(cemitter_emit), kFast, nullptr},             \
-    {"open", fastcall(cemitter_open), kFast, nullptr},             \
-    {"close", fastcall(cemitter_close), kFast, nullptr},           \
-    {"serialize", fastcall(cemitter_serialize), kFast, nullptr},
+    {"emit", fastcall(cemitter_emit), kFastcallFlags, nullptr},             \
+    {"open", fastcall(cemitter_open), kFastcallFlags, nullptr},             \
+    {"close", fastcall(cemitter_close), kFastcallFlags, nullptr},           \
+    {"serialize", fastcall(cemitter_serialize), kFastcallFlags, nullptr},
 
 }  // namespace ymod

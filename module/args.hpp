@@ -22,6 +22,13 @@
 
 namespace ymod {
 
+// Method-table entry of a METH_FASTCALL | METH_KEYWORDS function.
+template <class F>
+constexpr PyCFunction fastcall(F f) {
+    return reinterpret_cast<PyCFunction>(reinterpret_cast<void (*)(void)>(f));
+}
+constexpr int kFastcallFlags = METH_FASTCALL | METH_KEYWORDS;
+
 struct Signature {
     const char* name;                  // function name used in messages
     PyObject* const* const* params;    // addresses of interned parameter names

@@ -5,6 +5,35 @@
 
 namespace ymod {
 
+// Keeps a pending Python exception aside for the guard's lifetime (for
+// releases in deallocators that must not see or clobber it).
+class SavedError {
+public:
+    SavedError() noexcept {
+#if PY_VERSION_HEX >= 0x030C0000
+        exc_ = PyErr_GetRaisedException();
+#else
+        PyErr_Fetch(&type_, &value_, &traceback_);
+#endif
+    }
+    ~SavedError() {
+#if PY_VERSION_HEX >= 0x030C0000
+        PyErr_SetRaisedException(exc_);
+#else
+        PyErr_Restore(type_, value_, traceback_);
+#endif
+    }
+    SavedError(const SavedError&) = delete;
+    SavedError& operator=(const SavedError&) = delete;
+
+private:
+#if PY_VERSION_HEX >= 0x030C0000
+    PyObject* exc_;
+#else
+    PyObject *type_, *value_, *traceback_;
+#endif
+};
+
 // Refuses re-entry into an object that is in the middle of an operation: a
 // callback (read, write, a host class, a resolver method, a property) that
 // calls back into the same parser or emitter gets RuntimeError instead of

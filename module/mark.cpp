@@ -213,12 +213,9 @@ PyObject* mark_setstate(PyObject* self, PyObject* const* args, Py_ssize_t nargsf
 }
 
 PyMethodDef mark_methods[] = {
-    {"get_snippet", reinterpret_cast<PyCFunction>(reinterpret_cast<void (*)(void)>(mark_get_snippet)),
-     METH_FASTCALL | METH_KEYWORDS, nullptr},
-    {"__reduce__", reinterpret_cast<PyCFunction>(reinterpret_cast<void (*)(void)>(mark_reduce)),
-     METH_FASTCALL | METH_KEYWORDS, nullptr},
-    {"__setstate__", reinterpret_cast<PyCFunction>(reinterpret_cast<void (*)(void)>(mark_setstate)),
-     METH_FASTCALL | METH_KEYWORDS, nullptr},
+    {"get_snippet", fastcall(mark_get_snippet), kFastcallFlags, nullptr},
+    {"__reduce__", fastcall(mark_reduce), kFastcallFlags, nullptr},
+    {"__setstate__", fastcall(mark_setstate), kFastcallFlags, nullptr},
     {nullptr, nullptr, 0, nullptr},
 };
 

@@ -116,10 +116,6 @@ PyObject* get_version(PyObject*, PyObject* const*, Py_ssize_t nargsf, PyObject* 
     return Py_BuildValue("(iii)", major, minor, patch);
 }
 
-template <class F>
-constexpr PyCFunction fastcall(F f) {
-    return reinterpret_cast<PyCFunction>(reinterpret_cast<void (*)(void)>(f));
-}
 
 PyMethodDef get_version_string_def = {"get_version_string", fastcall(get_version_string),
                                       METH_FASTCALL | METH_KEYWORDS, nullptr};

@@ -169,18 +169,9 @@ void cparser_dealloc(PyObject* o) {
     PyObject_GC_UnTrack(o);
     CParserObject* self = as_parser(o);
     {
-#if PY_VERSION_HEX >= 0x030C0000
-        PyObject* pending = PyErr_GetRaisedException();
+        SavedError saved;
         yaml_parser_delete(&self->libyaml_parser);
         yaml_event_delete(&self->parsed_event);
-        PyErr_SetRaisedException(pending);
-#else
-        PyObject *type, *value, *traceback;
-        PyErr_Fetch(&type, &value, &traceback);
-        yaml_parser_delete(&self->libyaml_parser);
-        yaml_event_delete(&self->parsed_event);
-        PyErr_Restore(type, value, traceback);
-#endif
     }
     Py_CLEAR(self->stream);
     Py_CLEAR(self->input_name);
@@ -214,17 +205,12 @@ PyObject* cparser_setstate(PyObject*, PyObject* const* args, Py_ssize_t nargsf, 
     return nullptr;
 }
 
-template <class F>
-constexpr PyCFunction fastcall(F f) {
-    return reinterpret_cast<PyCFunction>(reinterpret_cast<void (*)(void)>(f));
-}
-constexpr int kFast = METH_FASTCALL | METH_KEYWORDS;
 
 PyMethodDef cparser_methods[] = {
-    {"dispose", fastcall(cparser_dispose), kFast, nullptr},
+    {"dispose", fastcall(cparser_dispose), kFastcallFlags, nullptr},
     YMOD_PARSER_LAYER_METHODS
-    {"__reduce__", fastcall(cparser_reduce), kFast, nullptr},
-    {"__setstate__", fastcall(cparser_setstate), kFast, nullptr},
+    {"__reduce__", fastcall(cparser_reduce), kFastcallFlags, nullptr},
+    {"__setstate__", fastcall(cparser_setstate), kFastcallFlags, nullptr},
     {nullptr, nullptr, 0, nullptr},
 };
 

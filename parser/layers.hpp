@@ -42,7 +42,7 @@ YMOD_DECLARE_LAYER_METHOD(parser_get_single_node)
 #undef YMOD_DECLARE_LAYER_METHOD
 
 #define YMOD_LAYER_METHOD_ENTRY(name, fn)                                          \
-    {name, reinterpret_cast<PyCFunction>(reinterpret_cast<void (*)(void)>(::ymod::fn)), \
+    {name, ::ymod::fastcall(::ymod::fn), \
      METH_FASTCALL | METH_KEYWORDS, nullptr},
 
 // Python methods of the token, event and node layers, placed between
