@@ -265,10 +265,10 @@ BaseConstructor.add_constructor(None, BaseConstructor.construct_by_kind)
 class SafeConstructor(BaseConstructor):
     """The standard YAML 1.1 types; unknown tags are refused."""
 
-    def _check(self, node, kind, text, pattern=None):
+    def _check(self, node, kind, text):
         """The scalar's text if it matches the implicit pattern of `kind`."""
         value = self.construct_scalar(node)
-        if not IMPLICIT_PATTERNS[pattern or kind].fullmatch(value):
+        if not IMPLICIT_PATTERNS[kind].fullmatch(value):
             raise ConstructorError("while constructing %s" % text, node.start_mark,
                                    "invalid value %r" % (value,), node.start_mark)
         return value
@@ -314,6 +314,8 @@ class SafeConstructor(BaseConstructor):
         return sign * int(value)
 
     def construct_yaml_float(self, node):
+        if IMPLICIT_PATTERNS["int"].fullmatch(self.construct_scalar(node)):
+            return float(self.construct_yaml_int(node))   # !!float 1
         value = self._check(node, "float", "a float").replace("_", "").lower()
         sign = 1.0
         if value[0] in "+-":
