@@ -104,8 +104,14 @@ def emit(events, stream=None, Dumper=None, canonical=None, indent=None,
          width=None, allow_unicode=None, line_break=None, encoding=None,
          explicit_start=None, explicit_end=None, version=None, tags=None):
     """Writes event objects as YAML text; returns the text when `stream`
-    is None (bytes when `encoding` is given)."""
+    is None (bytes when `encoding` is given).
+
+    A stream-start event without an encoding of its own (as parsing gives)
+    takes `encoding`, so the bytes asked for are what gets written.
+    """
     stream, give_back = _output(stream, encoding)
+    if encoding is not None:
+        events = _with_encoding(events, encoding)
     instance = (Dumper if Dumper is not None else dumper.Dumper)(
         stream, canonical, indent, width, allow_unicode, line_break,
         encoding, explicit_start, explicit_end, version, tags)
@@ -115,6 +121,14 @@ def emit(events, stream=None, Dumper=None, canonical=None, indent=None,
     finally:
         instance.dispose()
     return stream.getvalue() if give_back else None
+
+
+def _with_encoding(event_objects, encoding):
+    for event in event_objects:
+        if type(event) is events.StreamStartEvent and event.encoding is None:
+            event = events.StreamStartEvent(event.start_mark, event.end_mark,
+                                            encoding)
+        yield event
 
 
 def serialize_all(nodes, stream=None, Dumper=None, canonical=None,
