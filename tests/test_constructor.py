@@ -203,7 +203,14 @@ class Registration(OwnPackageTest):
             yaml.load("!point [1, 2]")
 
     def test_default_class_is_the_loader(self):
-        self.addCleanup(yaml.Loader.yaml_constructors.pop, "!answer", None)
+        own = yaml.Loader.__dict__.get("yaml_constructors")
+
+        def restore():
+            if own is None:
+                del yaml.Loader.yaml_constructors
+            else:
+                yaml.Loader.yaml_constructors = own
+        self.addCleanup(restore)
         yaml.add_constructor("!answer", lambda loader, node: 42)
         self.assertEqual(yaml.load("!answer x"), 42)
         self.assertIs(yaml.SafeLoader, yaml.Loader)
