@@ -245,6 +245,15 @@ class Registration(OwnPackageTest):
             yaml.load("&w !wrap {me: *w}", Loader=self.Own)
         self.assertIn("found unconstructable recursive node", str(caught.exception))
 
+    def test_generator_that_yields_nothing(self):
+        def empty(loader, node):
+            return
+            yield
+        self.Own.add_constructor("!empty", empty)
+        with self.assertRaises(ConstructorError) as caught:
+            list(yaml.load_all("- !empty x", Loader=self.Own))
+        self.assertIn("yielded no object", str(caught.exception))
+
     def test_constructor_that_raises(self):
         def broken(loader, node):
             raise ValueError("no")

@@ -25,6 +25,7 @@ from .nodes import MappingNode, ScalarNode, SequenceNode
 from .resolver import IMPLICIT_PATTERNS
 
 _TAG = "tag:yaml.org,2002:"
+_NOTHING = object()
 
 
 class ConstructorError(MarkedYAMLError):
@@ -165,7 +166,11 @@ class BaseConstructor:
             data = build(current)
             if isinstance(data, types.GeneratorType):
                 generator = data
-                data = next(generator)
+                data = next(generator, _NOTHING)
+                if data is _NOTHING:
+                    raise ConstructorError(None, None,
+                                           "the constructor for the tag %r yielded no object"
+                                           % (current.tag,), current.start_mark)
                 done[current] = data
                 children = getattr(build, "yaml_children", None)
                 if children is not None:
