@@ -125,6 +125,17 @@ class RoundTrip(OwnPackageTest):
         self.assertIs(back["c"][0], back["c"][1])
         self.assertEqual(back, data)
 
+    def test_nesting_deeper_than_the_interpreter_stack(self):
+        depth = 3000
+        data = []
+        for i in range(depth):
+            data = [data, {"k": ({i}, (i,))}]
+        back = yaml.load(yaml.dump(data))
+        for i in reversed(range(depth)):
+            self.assertEqual(back[1], {"k": [{i}, [i]]})
+            back = back[0]
+        self.assertEqual(back, [])
+
     def test_recursive_objects(self):
         seq = []
         seq.append(seq)

@@ -70,7 +70,32 @@ class BaseRepresenter:
         return False
 
     def represent_data(self, data):
-        """The node for `data`; the same node for the same shared object."""
+        """The node for `data`; the same node for the same shared object.
+
+        Lists, tuples, dicts and sets under the stock representers are
+        filled from a work stack rather than by recursion, so data nested
+        as deep as a document may be loads and dumps alike.
+        """
+        node, frame = self._start(data)
+        if frame is None:
+            return node
+        stack = [frame]
+        while stack:
+            frame = stack[-1]
+            item = next(frame.items, _END)
+            if item is _END:
+                frame.finish(self)
+                stack.pop()
+                continue
+            child, child_frame = self._start(item)
+            frame.add(child)
+            if child_frame is not None:
+                stack.append(child_frame)
+        return node
+
+    def _start(self, data):
+        """(node, None) for a finished node, or (node, frame) for a stock
+        collection whose contents the frame still has to add."""
         key = None if self.ignore_aliases(data) else id(data)
         if key is not None:
             if key in self.represented_objects:
@@ -80,11 +105,17 @@ class BaseRepresenter:
                         "cannot represent a recursive %s object: its representer "
                         "reached it again before making its node"
                         % type(data).__name__)
-                return node
+                return node, None
             self.represented_objects[key] = None
             # Held so that the id stays unique until the document is done.
             self.object_keeper.append(data)
         representer = self._representer_for(data)
+        stock = _STOCK_COLLECTIONS.get(representer)
+        if stock is not None:
+            node, frame = stock(self, data)
+            if key is not None:
+                self.represented_objects[key] = node
+            return node, frame
         saved, self.alias_key = self.alias_key, key
         try:
             node = representer(self, data)
@@ -92,7 +123,7 @@ class BaseRepresenter:
             self.alias_key = saved
         if key is not None:
             self.represented_objects[key] = node
-        return node
+        return node, None
 
     def _representer_for(self, data):
         types = type(data).__mro__
@@ -137,14 +168,8 @@ class BaseRepresenter:
         node = MappingNode(tag, value, flow_style=flow_style)
         if self.alias_key is not None:
             self.represented_objects[self.alias_key] = node
-        items = list(mapping.items())
-        if self.sort_keys:
-            try:
-                items.sort(key=lambda item: item[0])
-            except TypeError:
-                pass   # keys of mixed types: keep their own order
         all_plain = True
-        for item_key, item_value in items:
+        for item_key, item_value in self._ordered_items(mapping):
             key_node = self.represent_data(item_key)
             value_node = self.represent_data(item_value)
             all_plain = (all_plain and _plain_scalar(key_node)
@@ -163,10 +188,65 @@ class BaseRepresenter:
     def represent_dict(self, data):
         return self.represent_mapping(_TAG + "map", data)
 
+    def _ordered_items(self, mapping):
+        items = list(mapping.items())
+        if self.sort_keys:
+            try:
+                items.sort(key=lambda item: item[0])
+            except TypeError:
+                pass   # keys of mixed types: keep their own order
+        return items
+
     def _flow_style(self, all_plain):
         if self.default_flow_style is not None:
             return bool(self.default_flow_style)
         return all_plain
+
+
+_END = object()
+_NO_KEY = object()
+
+
+class _SequenceFrame:
+    """A sequence node whose items are still being added."""
+
+    def __init__(self, node, items):
+        self.node = node
+        self.items = iter(items)
+        self.all_plain = True
+
+    def add(self, child):
+        self.node.value.append(child)
+        self.all_plain = self.all_plain and _plain_scalar(child)
+
+    def finish(self, representer):
+        self.node.flow_style = representer._flow_style(self.all_plain)
+
+
+class _MappingFrame(_SequenceFrame):
+    """A mapping node; `items` alternates keys and values."""
+
+    def __init__(self, node, pairs):
+        super().__init__(node, (x for pair in pairs for x in pair))
+        self.key = _NO_KEY
+
+    def add(self, child):
+        self.all_plain = self.all_plain and _plain_scalar(child)
+        if self.key is _NO_KEY:
+            self.key = child
+        else:
+            self.node.value.append((self.key, child))
+            self.key = _NO_KEY
+
+
+def _sequence_frame(representer, data):
+    node = SequenceNode(_TAG + "seq", [], flow_style=None)
+    return node, _SequenceFrame(node, data)
+
+
+def _mapping_frame(tag, representer, mapping):
+    node = MappingNode(tag, [], flow_style=None)
+    return node, _MappingFrame(node, representer._ordered_items(mapping))
 
 
 def _plain_scalar(node):
@@ -233,6 +313,16 @@ for _type, _method in (
         (tuple, BaseRepresenter.represent_list),
         (dict, BaseRepresenter.represent_dict)):
     BaseRepresenter.add_representer(_type, _method)
+
+# The stock collection representers, by identity, and how the work stack
+# builds their nodes in their place.
+_STOCK_COLLECTIONS = {
+    BaseRepresenter.represent_list: _sequence_frame,
+    BaseRepresenter.represent_dict:
+        lambda r, data: _mapping_frame(_TAG + "map", r, data),
+    SafeRepresenter.represent_set:
+        lambda r, data: _mapping_frame(_TAG + "set", r, dict.fromkeys(data)),
+}
 
 for _type, _method in (
         (type(None), SafeRepresenter.represent_none),
