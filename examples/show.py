@@ -5,11 +5,13 @@ Usage: python3 examples/show.py FILE
 Prints the libyaml version, the file's event stream (one event a line, with
 its start position), then composes the file into node graphs, serializes
 them back to YAML, composes that text again and checks that both graphs
-agree (structure, tags, values and shared nodes).
+agree (structure, tags, values and shared nodes). Last it loads the file
+as Python data, dumps that data and loads the dump again.
 """
 
 import io
 import os
+import pprint
 import sys
 
 sys.path.insert(0, os.path.dirname(os.path.dirname(os.path.abspath(__file__))))
@@ -81,7 +83,14 @@ def main(path):
         same_graph(a, b, {}) for a, b in zip(documents, again))
     print("round trip: %s (%d document%s)" % ("ok" if ok else "MISMATCH", len(documents),
                                               "" if len(documents) == 1 else "s"))
-    return 0 if ok else 1
+
+    with open(path, "rb") as f:
+        data = list(yaml.load_all(f))
+    print("as Python data:")
+    print("  " + pprint.pformat(data, sort_dicts=False).replace("\n", "\n  "))
+    data_ok = list(yaml.load_all(yaml.dump_all(data))) == data
+    print("data round trip: %s" % ("ok" if data_ok else "MISMATCH"))
+    return 0 if ok and data_ok else 1
 
 
 if __name__ == "__main__":

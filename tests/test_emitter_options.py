@@ -40,7 +40,7 @@ def sample_events():
     return events + [StreamEndEvent()]
 
 
-class Dumper(_yaml.CEmitter, yaml.resolver.Resolver):
+class Dumper(_yaml.CEmitter, yaml.resolver.BaseResolver):
     pass
 
 
@@ -153,7 +153,7 @@ class OutputKind(unittest.TestCase):
     """str or bytes reach write(), by encoding option and stream kind."""
 
     def serialize_one(self, stream, encoding):
-        emitter = type("D", (_yaml.CEmitter, yaml.resolver.Resolver), {})(stream, encoding=encoding)
+        emitter = type("D", (_yaml.CEmitter, yaml.resolver.BaseResolver), {})(stream, encoding=encoding)
         emitter.open()
         emitter.serialize(ScalarNode("tag:yaml.org,2002:str", "x"))
         emitter.close()
@@ -247,7 +247,7 @@ class Binding(unittest.TestCase):
 
     def test_keywords_accepted(self):
         out = io.StringIO()
-        emitter = type("D", (_yaml.CEmitter, yaml.resolver.Resolver), {})(out)
+        emitter = type("D", (_yaml.CEmitter, yaml.resolver.BaseResolver), {})(out)
         emitter.open()
         emitter.serialize(node=ScalarNode("tag:yaml.org,2002:str", "x"))
         emitter.close()
@@ -279,7 +279,7 @@ class StreamFailures(unittest.TestCase):
                 if len(calls) == fail_at:
                     raise error
 
-        emitter = type("D", (_yaml.CEmitter, yaml.resolver.Resolver), {})(Stream())
+        emitter = type("D", (_yaml.CEmitter, yaml.resolver.BaseResolver), {})(Stream())
         return emitter, error, calls
 
     def test_write_raising_at_first_and_later_flush(self):

@@ -428,8 +428,7 @@ class TestErrors(unittest.TestCase):
 class TestResolver(unittest.TestCase):
 
     def test_default_tags_by_kind(self):
-        r = resolver.Resolver()
-        self.assertIs(resolver.Resolver, resolver.BaseResolver)
+        r = resolver.BaseResolver()
         for kind, value, implicit, tag in (
                 (nodes.ScalarNode, "1", (True, False), STR_TAG),
                 (nodes.ScalarNode, "", (False, True), STR_TAG),
@@ -443,11 +442,12 @@ class TestResolver(unittest.TestCase):
             pass
         for kind in (OwnScalar, nodes.Node, nodes.CollectionNode):
             with self.subTest(kind=kind.__name__):
-                with self.assertRaises(TypeError):
-                    resolver.Resolver().resolve(kind, "a", (True, False))
+                for cls in (resolver.BaseResolver, resolver.Resolver):
+                    with self.assertRaises(TypeError):
+                        cls().resolve(kind, "a", (True, False))
 
     def test_descend_and_ascend_accept_composer_calls(self):
-        r = resolver.Resolver()
+        r = resolver.BaseResolver()
         seq = nodes.SequenceNode(SEQ_TAG, [])
         key = nodes.ScalarNode(STR_TAG, "k")
         for parent, index in ((None, None), (seq, 0), (seq, None), (seq, key)):
@@ -532,8 +532,15 @@ class TestPackageInit(unittest.TestCase):
 
     def test_loader_and_dumper_forward_constructor_arguments(self):
         res = self.pkg.resolver.Resolver
-        self.assertEqual(self.pkg.Loader.__bases__, (self.ext.CParser, res))
-        self.assertEqual(self.pkg.Dumper.__bases__, (self.ext.CEmitter, res))
+        self.assertEqual(self.pkg.Loader.__bases__,
+                         (self.ext.CParser, self.pkg.constructor.SafeConstructor, res))
+        self.assertEqual(self.pkg.Dumper.__bases__,
+                         (self.ext.CEmitter, self.pkg.representer.SafeRepresenter, res))
+        base = self.pkg.resolver.BaseResolver
+        self.assertEqual(self.pkg.BaseLoader.__bases__,
+                         (self.ext.CParser, self.pkg.constructor.BaseConstructor, base))
+        self.assertEqual(self.pkg.BaseDumper.__bases__,
+                         (self.ext.CEmitter, self.pkg.representer.BaseRepresenter, base))
         stream = io.StringIO()
         self.assertEqual(self.pkg.Loader(stream).init_call, ((stream,), {}))
 

@@ -29,11 +29,11 @@ class ImportedFromRepository(unittest.TestCase):
         self.assertTrue(_inside_repo(_yaml.__file__), _yaml.__file__)
 
 
-class Loader(_yaml.CParser, yaml.resolver.Resolver):
+class Loader(_yaml.CParser, yaml.resolver.BaseResolver):
     pass
 
 
-class Dumper(_yaml.CEmitter, yaml.resolver.Resolver):
+class Dumper(_yaml.CEmitter, yaml.resolver.BaseResolver):
     pass
 
 

@@ -6,7 +6,7 @@ import unittest
 import yaml
 import yaml._yaml as _yaml
 from yaml.nodes import MappingNode, ScalarNode, SequenceNode
-from yaml.resolver import Resolver
+from yaml.resolver import BaseResolver
 from yaml.serializer import SerializerError
 
 from tests.support.project import REPO_ROOT as REPO, inside_repo as _inside_repo
@@ -22,7 +22,7 @@ class ImportedFromRepository(unittest.TestCase):
         self.assertTrue(_inside_repo(_yaml.__file__), _yaml.__file__)
 
 
-class Dumper(_yaml.CEmitter, Resolver):
+class Dumper(_yaml.CEmitter, BaseResolver):
     pass
 
 

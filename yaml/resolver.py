@@ -3,29 +3,76 @@
 The extension calls these methods on the Loader or Dumper instance:
 descend_resolver/ascend_resolver bracket every non-alias node, and
 resolve(kind, value, implicit) names the tag an untagged node gets.
+
+`BaseResolver` gives every node the default tag of its kind; `Resolver`
+adds the YAML 1.1 implicit types of plain scalars from one table below.
 """
+
+import re
 
 from .nodes import MappingNode, ScalarNode, SequenceNode
 
+_TAG = "tag:yaml.org,2002:"
+
 
 class BaseResolver:
-    """Gives every node the default tag of its kind."""
+    """Gives every node the default tag of its kind, unless a plain scalar
+    matches one of the class's implicit resolvers."""
 
-    DEFAULT_SCALAR_TAG = "tag:yaml.org,2002:str"
-    DEFAULT_SEQUENCE_TAG = "tag:yaml.org,2002:seq"
-    DEFAULT_MAPPING_TAG = "tag:yaml.org,2002:map"
+    DEFAULT_SCALAR_TAG = _TAG + "str"
+    DEFAULT_SEQUENCE_TAG = _TAG + "seq"
+    DEFAULT_MAPPING_TAG = _TAG + "map"
+
+    # first character of the value ("" for the empty value, None for any)
+    # -> list of (tag, compiled regexp), tried in the order they were added
+    yaml_implicit_resolvers = {}
+
+    @classmethod
+    def add_implicit_resolver(cls, tag, regexp, first):
+        """Plain scalars that fully match `regexp` resolve to `tag`.
+
+        `first` lists the characters such a value can begin with (a str or
+        any iterable of one-character strs; "" stands for the empty value);
+        None means any value is tried. The table is copied into `cls` first,
+        so base classes and sibling classes are unaffected.
+        """
+        if "yaml_implicit_resolvers" not in cls.__dict__:
+            cls.yaml_implicit_resolvers = {
+                k: list(v) for k, v in cls.yaml_implicit_resolvers.items()}
+        if isinstance(regexp, str):
+            regexp = re.compile(regexp)
+        if first is None:
+            keys = [None]
+        elif first == "":
+            keys = [""]
+        else:
+            keys = list(first)
+        for key in keys:
+            cls.yaml_implicit_resolvers.setdefault(key, []).append((tag, regexp))
 
     def descend_resolver(self, current_node, current_index):
-        """Enter a node below current_node; nothing to track yet."""
+        """Enter a node below current_node; nothing to track."""
         return None
 
     def ascend_resolver(self):
-        """Leave the node entered last; nothing to track yet."""
+        """Leave the node entered last; nothing to track."""
         return None
 
     def resolve(self, kind, value, implicit):
-        """Return the tag for a node of class `kind` (compared by identity)."""
+        """Return the tag for a node of class `kind` (compared by identity).
+
+        For a scalar, `implicit` is the pair (plain, quoted): only a plain
+        scalar is matched against the implicit resolvers.
+        """
         if kind is ScalarNode:
+            if implicit[0] and isinstance(value, str):
+                table = self.yaml_implicit_resolvers
+                candidates = table.get(value[:1], ())
+                if None in table:
+                    candidates = list(candidates) + table[None]
+                for tag, regexp in candidates:
+                    if regexp.fullmatch(value):
+                        return tag
             return self.DEFAULT_SCALAR_TAG
         if kind is SequenceNode:
             return self.DEFAULT_SEQUENCE_TAG
@@ -34,4 +81,62 @@ class BaseResolver:
         raise TypeError("unknown node kind: %r" % (kind,))
 
 
-Resolver = BaseResolver
+# The YAML 1.1 implicit types (yaml.org/type). Each row: tag suffix, the
+# regular expression a whole plain value must match, the characters such a
+# value can start with ("" standing for the empty value). The constructor parses values with the same
+# expressions, so what resolves to a type always constructs.
+#
+# bool leaves out the one-letter forms y/Y/n/N: they are far more often
+# plain words (axis names, answers in prose) than booleans, and taking them
+# would turn such keys into True and False.
+_SIGN = r"[-+]?"
+_DIGITS = r"[0-9][0-9_]*"
+_EXPONENT = r"[eE][-+]?[0-9]+"
+_SEXAGESIMAL = r"(?::[0-5]?[0-9])+"
+
+IMPLICIT_TYPES = (
+    ("bool",
+     r"yes|Yes|YES|no|No|NO|true|True|TRUE|false|False|FALSE"
+     r"|on|On|ON|off|Off|OFF",
+     "yYnNtTfFoO"),
+    ("int",
+     _SIGN + r"(?:0b_*[01][01_]*"              # binary
+     r"|0o_*[0-7][0-7_]*"                      # octal, explicit prefix
+     r"|0x_*[0-9a-fA-F][0-9a-fA-F_]*"          # hexadecimal
+     r"|0_*[0-7][0-7_]*"                       # octal, leading zero
+     r"|0"                                     # zero
+     r"|[1-9][0-9_]*" + _SEXAGESIMAL +         # base 60
+     r"|[1-9][0-9_]*)",                        # decimal
+     "-+0123456789"),
+    ("float",
+     _SIGN + r"(?:" + _DIGITS + r"\.[0-9_]*(?:" + _EXPONENT + r")?"
+     r"|\.[0-9][0-9_]*(?:" + _EXPONENT + r")?"
+     r"|" + _DIGITS + _EXPONENT +
+     r"|[0-9][0-9_]*" + _SEXAGESIMAL + r"\.[0-9_]*"   # base 60
+     r"|\.(?:inf|Inf|INF))"
+     r"|\.(?:nan|NaN|NAN)",
+     "-+.0123456789"),
+    ("null", r"~|null|Null|NULL|", ["~", "n", "N", ""]),
+    ("timestamp",
+     r"[0-9][0-9][0-9][0-9]-[0-9][0-9]-[0-9][0-9]"
+     r"|[0-9][0-9][0-9][0-9]-[0-9][0-9]?-[0-9][0-9]?"
+     r"(?:[Tt]|[ \t]+)[0-9][0-9]?:[0-9][0-9]:[0-9][0-9](?:\.[0-9]*)?"
+     r"(?:[ \t]*(?:Z|[-+][0-9][0-9]?(?::[0-9][0-9])?))?",
+     "0123456789"),
+    ("merge", r"<<", "<"),
+    ("value", r"=", "="),
+)
+
+# Compiled by type name, for the constructor's checks of tagged values.
+IMPLICIT_PATTERNS = {name: re.compile(regexp)
+                     for name, regexp, first in IMPLICIT_TYPES}
+
+
+class Resolver(BaseResolver):
+    """YAML 1.1 implicit typing of plain scalars."""
+
+
+for _name, _regexp, _first in IMPLICIT_TYPES:
+    Resolver.add_implicit_resolver(_TAG + _name, IMPLICIT_PATTERNS[_name],
+                                   _first)
+del _name, _regexp, _first
