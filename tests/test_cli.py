@@ -22,11 +22,22 @@ from tests.support.project import REPO_ROOT, OwnPackageTest, inside_repo
 EXAMPLE = os.path.join(REPO_ROOT, "examples", "invoice.yaml")
 
 
+def child_env():
+    """The environment of a child interpreter that imports the package under
+    test: its parent folder first, by absolute path, since the child runs in
+    a scratch folder where a relative entry would name something else."""
+    import yaml
+    parent = os.path.dirname(os.path.dirname(os.path.realpath(yaml.__file__)))
+    entries = [parent] + [os.path.abspath(p) for p in
+                          os.environ.get("PYTHONPATH", "").split(os.pathsep) if p]
+    return dict(os.environ, PYTHONPATH=os.pathsep.join(entries))
+
+
 def run_tool(*args, stdin=b""):
     """Runs `python -m yaml ARGS` from a scratch folder; (status, out, err)."""
     proc = subprocess.run([sys.executable, "-P", "-m", "yaml", *args], input=stdin,
                           stdout=subprocess.PIPE, stderr=subprocess.PIPE,
-                          cwd=tempfile.gettempdir(), timeout=120)
+                          cwd=tempfile.gettempdir(), env=child_env(), timeout=120)
     return proc.returncode, proc.stdout.decode("utf-8"), proc.stderr.decode("utf-8")
 
 
@@ -56,7 +67,7 @@ class ChildProcessTest(ToolTest):
             [sys.executable, "-P", "-c",
              "import yaml, yaml._yaml, yaml.cli; print(yaml.__file__); "
              "print(yaml._yaml.__file__); print(yaml.cli.__file__)"],
-            stdout=subprocess.PIPE, cwd=tempfile.gettempdir(), check=True)
+            stdout=subprocess.PIPE, cwd=tempfile.gettempdir(), env=child_env(), check=True)
         for path in proc.stdout.decode().split():
             self.assertTrue(inside_repo(path), path)
 
@@ -85,8 +96,8 @@ class ValidateTest(ToolTest):
             ("parser.yaml", "- a\nb: c\n", "2:1: did not find expected '-' indicator "
              "(while parsing a block collection at line 1, column 1)"),
             ("key.yaml", "a: b: c\n", "1:5: mapping values are not allowed in this context"),
-            ("alias.yaml", "a: *nowhere\n", "1:4: found undefined alias 'nowhere'"),
-            ("utf8.yaml", b"a: 1\nb: \xff\xfe\xfd\n", "2:4: invalid leading UTF-8 octet"),
+            ("alias.yaml", "a: *nowhere\n", "1:4: found undefined alias"),
+            ("utf8.yaml", b"a: 1\nb: \xff\xfe\xfd\n", "2:4: unacceptable byte #xff: invalid leading UTF-8 octet"),
             ("tab.yaml", "a:\n\t- b\n", "2:1: found character that cannot start any token "
              "(while scanning for the next token at line 2, column 1)"),
         ]
@@ -111,7 +122,7 @@ class ValidateTest(ToolTest):
     def test_load_option_refuses_what_cannot_be_built(self):
         cases = [("unknown.yaml", "a: !!python/object:os.system x\n", "1:4: "),
                  ("badint.yaml", "n: !!int twelve\n", "1:4: "),
-                 ("unhashable.yaml", "? [1, 2]\n: x\n", "1:1: ")]
+                 ("unhashable.yaml", "? [1, 2]\n: x\n", "1:3: found unhashable key")]
         for name, content, where in cases:
             with self.subTest(name=name):
                 path = self.write(name, content)
@@ -135,7 +146,8 @@ class JsonTest(ToolTest):
         doc = json.loads(out)
         self.assertEqual(doc["invoice"], 34843)
         self.assertEqual(doc["date"], "2001-01-23")
-        self.assertIs(doc["bill-to"]["address"]["postal"], 48046)
+        self.assertEqual(doc["bill-to"]["address"]["postal"], 48046)
+        self.assertIs(type(doc["bill-to"]["address"]["postal"]), int)
         self.assertEqual(doc["ship-to"], doc["bill-to"])
         self.assertEqual(doc["product"][1]["price"], 2392.0)
         self.assertEqual(doc["comments"], "Late afternoon is best. Backup contact is Nancy "
@@ -254,8 +266,8 @@ class NormalizeTest(ToolTest):
         self.assertEqual(status, 0)
         self.assertTrue(out.startswith("---\n!!map {"), out)
         status, out, _ = run_tool("normalize", "--indent", "4", "--explicit-start",
-                                  stdin=b"a:\n  - b\n  - {c: d}\n")
-        self.assertEqual((status, out), (0, "---\na:\n-   b\n-   c: d\n"))
+                                  stdin=b"a:\n  b: [c, {d: e}]\n  f:\n   g: h\n")
+        self.assertEqual((status, out), (0, "---\na:\n    b: [c, {d: e}]\n    f:\n        g: h\n"))
 
 
 class BrokenPipeTest(ToolTest):
@@ -264,7 +276,8 @@ class BrokenPipeTest(ToolTest):
         data = b"".join(b"- item %d\n" % i for i in range(200000))
         proc = subprocess.Popen([sys.executable, "-P", "-m", "yaml", "events"],
                                 stdin=subprocess.PIPE, stdout=subprocess.PIPE,
-                                stderr=subprocess.PIPE, cwd=tempfile.gettempdir())
+                                stderr=subprocess.PIPE, cwd=tempfile.gettempdir(),
+                                env=child_env())
         proc.stdin.write(data)
         proc.stdin.close()
         first = proc.stdout.readline()
