@@ -17,22 +17,25 @@ as is, so lines must be split at "\\n" only (see split_lines).
 
 The lines match those of the libyaml_events tool, failures included
 ("!ERROR KIND LOCATION PROBLEM"), and build_host_events() builds host events
-by the same rules as the libyaml_emit tool.  Event lines come from the
-package's own formatter (yaml.notation), which the differential tests check
-against libyaml_events; event classes are recognised by name and built from a
-module passed in by the caller.
+by the same rules as the libyaml_emit tool.  Nothing here imports the host
+package: event classes are recognised by name and built from a module passed
+in by the caller.
 """
 
 import re
 from dataclasses import dataclass
 from typing import Optional
 
-from yaml.notation import STYLE_CHARS as _STYLE_CHARS, UNKNOWN_STYLE as _UNKNOWN_STYLE
-from yaml.notation import _ESCAPES, _props, escape, event_line  # noqa: F401 (re-exported)
-
+_ESCAPES = {"\\": "\\\\", "\0": "\\0", "\b": "\\b", "\n": "\\n", "\r": "\\r", "\t": "\\t"}
+_ESCAPE_TABLE = str.maketrans(_ESCAPES)
 _UNESCAPES = {v[1]: k for k, v in _ESCAPES.items()}
 _ESCAPE_RE = re.compile(r"\\(.?)", re.S)
+
+# Host style -> notation char; None is libyaml's "any" style, which a parser
+# never reports.
+_STYLE_CHARS = {"": ":", "'": "'", '"': '"', "|": "|", ">": ">"}
 _STYLE_OF_CHAR = {":": "", "'": "'", '"': '"', "|": "|", ">": ">"}
+_UNKNOWN_STYLE = "?"
 
 
 def split_lines(text):
@@ -47,6 +50,10 @@ def split_lines(text):
     return lines
 
 
+def escape(value):
+    return value.translate(_ESCAPE_TABLE)
+
+
 def unescape(text):
     """Inverse of escape(); ValueError on an escape the notation lacks."""
 
@@ -58,6 +65,44 @@ def unescape(text):
             raise ValueError(f"unknown escape \\{char} in {text!r}") from None
 
     return _ESCAPE_RE.sub(one, text)
+
+
+def _props(anchor, tag):
+    out = ""
+    if anchor is not None:
+        out += f" &{anchor}"
+    if tag is not None:
+        out += f" <{tag}>"
+    return out
+
+
+def event_line(ev):
+    """The notation line of one host event object (dispatch on class name)."""
+    name = type(ev).__name__
+    if name == "StreamStartEvent":
+        return "+STR"
+    if name == "StreamEndEvent":
+        return "-STR"
+    if name == "DocumentStartEvent":
+        return "+DOC ---" if ev.explicit else "+DOC"
+    if name == "DocumentEndEvent":
+        return "-DOC ..." if ev.explicit else "-DOC"
+    if name == "AliasEvent":
+        return f"=ALI *{ev.anchor}"
+    if name == "ScalarEvent":
+        style = _STYLE_CHARS.get(ev.style, _UNKNOWN_STYLE)
+        return f"=VAL{_props(ev.anchor, ev.tag)} {style}{escape(ev.value)}"
+    if name == "SequenceStartEvent":
+        flow = " []" if ev.flow_style else ""
+        return f"+SEQ{flow}{_props(ev.anchor, ev.tag)}"
+    if name == "MappingStartEvent":
+        flow = " {}" if ev.flow_style else ""
+        return f"+MAP{flow}{_props(ev.anchor, ev.tag)}"
+    if name == "SequenceEndEvent":
+        return "-SEQ"
+    if name == "MappingEndEvent":
+        return "-MAP"
+    raise TypeError(f"not an event: {ev!r}")
 
 
 def _class_names(exc):
