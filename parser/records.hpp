@@ -33,6 +33,12 @@ struct EventHolder {
 inline bool libyaml_call_ok(CParserObject* self, int result) {
     if (PyErr_Occurred()) [[unlikely]] return false;
     if (result) [[likely]] return true;
+    // libyaml's tag scanner returns failure without naming an error kind
+    // when the allocation of an empty tag handle fails. Record it as the
+    // memory error it is: this call raises MemoryError and, as after any
+    // reported error, libyaml yields nothing more.
+    if (self->libyaml_parser.error == YAML_NO_ERROR) [[unlikely]]
+        self->libyaml_parser.error = YAML_MEMORY_ERROR;
     Ref error = Ref::steal(self->vtab->_parser_error(self));
     if (error) raise_object(error.get());
     return false;
