@@ -193,7 +193,9 @@ class ParserErrorSlotTest(unittest.TestCase):
 # and what the next get_event on the same parser returned.
 _SWEEP_CHILD = r"""
 import ctypes, json, os, sys
-import yaml
+import yaml, yaml._yaml
+from tests.support.project import inside_repo
+assert inside_repo(yaml._yaml.__file__), yaml._yaml.__file__
 lib = ctypes.CDLL(os.environ["YAML_FAILALLOC"])
 lib.failalloc_calls.restype = ctypes.c_long
 lib.failalloc_arm.argtypes = [ctypes.c_long]
@@ -243,7 +245,8 @@ class AllocationFailureTest(unittest.TestCase):
             self.skipTest("tests/tools/libfailalloc.so is not built")
         if "libasan" in os.environ.get("LD_PRELOAD", ""):
             self.skipTest("the sanitizer runtime owns the allocator in this run")
-        env = dict(os.environ, LD_PRELOAD=str(library), YAML_FAILALLOC=str(library))
+        env = dict(os.environ, LD_PRELOAD=str(library), YAML_FAILALLOC=str(library),
+                   PYTHONPATH=os.pathsep.join(sys.path))
         proc = subprocess.run([sys.executable, "-P", "-c", _SWEEP_CHILD, json.dumps(self.INPUTS)],
                               env=env, capture_output=True, text=True, timeout=300)
         if proc.returncode == 77:
