@@ -39,7 +39,7 @@ from yaml.serializer import SerializerError
 from yaml.tokens import ScalarToken
 
 WARMUP, ROUNDS, REPEAT = 20, 8, 20
-LONG_WARMUP = 50
+LONG_WARMUP = 50  # rounds of REPEAT calls before the pickling entry
 
 DOC = """\
 %YAML 1.1
@@ -378,14 +378,13 @@ def marks():
 
 
 def mark_pickling():
-    # Pickling itself gains blocks now and then under the debug interpreter
-    # for its first thousands of calls, with references flat; pickling a
-    # plain class whose reduce value names operator.add does the same. It
-    # gets a long warm-up of its own and stays out of the whole-table pass,
-    # and its blocks count as a leak only at one block per call or more (a
-    # lost object would show in the references as well). The same reduce
-    # and rebuild steps without the pickle module are checked strictly in
-    # marks().
+    # Pickling itself gains blocks now and then under the debug interpreter,
+    # for thousands of calls and with references flat; pickling a plain
+    # class whose reduce value names operator.add does the same, and
+    # tracemalloc places the blocks inside the pickle module's own C code.
+    # This entry is judged on references only and stays out of the
+    # whole-table pass; the same reduce and rebuild steps without the pickle
+    # module are checked on both counts in marks().
     pickle.loads(pickle.dumps(ext.Mark("name", 10, 2, 3, "buffer text", 4)))
     pickle.loads(pickle.dumps(ext.Mark(None, 0, 0, 0, None, None)))
 
@@ -448,10 +447,11 @@ def main():
         refs, blocks = measure(fn, warmup=LONG_WARMUP if fn is mark_pickling else WARMUP)
         refs, blocks = growth(refs), growth(blocks)
         if fn is mark_pickling:
-            leaking = all(r > 0 for r in refs) or sum(blocks) >= ROUNDS * REPEAT
+            leaking = all(r > 0 for r in refs)
         else:
             leaking = all(r > 0 for r in refs) or all(b > 0 for b in blocks)
-        print("  %-48s refs %s  blocks %s%s" % (label, refs, blocks, "  LEAK" if leaking else ""))
+        note = "  (blocks not judged)" if fn is mark_pickling else ""
+        print("  %-48s refs %s  blocks %s%s%s" % (label, refs, blocks, note, "  LEAK" if leaking else ""))
         if leaking:
             leaks.append(label)
 
