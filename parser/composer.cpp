@@ -119,7 +119,8 @@ PyObject* parser_compose_scalar_node(CParserObject* self, PyObject* anchor) {
         tag = decode_text(s.tag);
     }
     if (!tag) return nullptr;
-    PyObject* args[] = {tag.get(), value.get(), start_mark.get(), end_mark.get(), scalar_style_object(s.style)};
+    PyObject* args[] = {tag.get(), value.get(), start_mark.get(), end_mark.get(),
+                        scalar_style_object(raw_enum(s.style))};
     Ref node = call_host(names.ScalarNode, args, 5);
     if (!node) return nullptr;
     if (!record_anchor(self, anchor, node.get())) return nullptr;
@@ -131,7 +132,7 @@ PyObject* parser_compose_sequence_node(CParserObject* self, PyObject* anchor) {
     const auto& s = self->parsed_event.data.sequence_start;
     Ref items;
     Ref node = start_collection(self, names.SequenceNode, anchor, s.tag, s.implicit,
-                                sequence_flow_style(s.style), items);
+                                sequence_flow_style(raw_enum(s.style)), items);
     if (!node) return nullptr;
     long position = 0;
     if (self->vtab->_parse_next_event(self) < 0) return nullptr;
@@ -152,7 +153,7 @@ PyObject* parser_compose_mapping_node(CParserObject* self, PyObject* anchor) {
     const auto& m = self->parsed_event.data.mapping_start;
     Ref pairs;
     Ref node = start_collection(self, names.MappingNode, anchor, m.tag, m.implicit,
-                                mapping_flow_style(m.style), pairs);
+                                mapping_flow_style(raw_enum(m.style)), pairs);
     if (!node) return nullptr;
     if (self->vtab->_parse_next_event(self) < 0) return nullptr;
     while (pending_type(self) != YAML_MAPPING_END_EVENT) {

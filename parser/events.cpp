@@ -53,12 +53,12 @@ PyObject* parser_event_to_object(CParserObject* self, yaml_event_t* event) {
     if (!end_mark) return nullptr;
     PyObject* marks[] = {start_mark.get(), end_mark.get()};
 
-    switch (event->type) {
+    switch (raw_enum(event->type)) {
     case YAML_NO_EVENT:
         Py_RETURN_NONE;
     case YAML_STREAM_START_EVENT: {
         PyObject* args[] = {marks[0], marks[1],
-                            encoding_object(event->data.stream_start.encoding, self->text_input)};
+                            encoding_object(raw_enum(event->data.stream_start.encoding), self->text_input)};
         return call_host(names.StreamStartEvent, args, 3).release();
     }
     case YAML_STREAM_END_EVENT:
@@ -90,7 +90,7 @@ PyObject* parser_event_to_object(CParserObject* self, yaml_event_t* event) {
         if (!tag) return nullptr;
         Ref value = decode_text(s.value, s.length);
         if (!value) return nullptr;
-        PyObject* style = scalar_style_object(s.style);
+        PyObject* style = scalar_style_object(raw_enum(s.style));
         Ref cls = lookup_global(names.ScalarEvent);
         if (!cls) return nullptr;
         Ref implicit = Ref::steal(PyTuple_Pack(2, bool_object(s.plain_implicit == 1),
@@ -102,7 +102,7 @@ PyObject* parser_event_to_object(CParserObject* self, yaml_event_t* event) {
     case YAML_SEQUENCE_START_EVENT: {
         const auto& s = event->data.sequence_start;
         return collection_start(names.SequenceStartEvent, s.anchor, s.tag, s.implicit, marks[0], marks[1],
-                                sequence_flow_style(s.style))
+                                sequence_flow_style(raw_enum(s.style)))
             .release();
     }
     case YAML_SEQUENCE_END_EVENT:
@@ -110,7 +110,7 @@ PyObject* parser_event_to_object(CParserObject* self, yaml_event_t* event) {
     case YAML_MAPPING_START_EVENT: {
         const auto& m = event->data.mapping_start;
         return collection_start(names.MappingStartEvent, m.anchor, m.tag, m.implicit, marks[0], marks[1],
-                                mapping_flow_style(m.style))
+                                mapping_flow_style(raw_enum(m.style)))
             .release();
     }
     case YAML_MAPPING_END_EVENT:

@@ -2,6 +2,8 @@
 // the libyaml seam, marks and the style tables.
 #pragma once
 
+#include <cstring>
+
 #include "../module/mark.hpp"
 #include "layers.hpp"
 
@@ -33,6 +35,12 @@ struct EventHolder {
 inline bool libyaml_call_ok(CParserObject* self, int result) {
     if (PyErr_Occurred()) [[unlikely]] return false;
     if (result) [[likely]] return true;
+    // libyaml's tag scanner returns failure without naming an error kind
+    // when the allocation of an empty tag handle fails. Record it as the
+    // memory error it is: this call raises MemoryError and, as after any
+    // reported error, libyaml yields nothing more.
+    if (self->libyaml_parser.error == YAML_NO_ERROR) [[unlikely]]
+        self->libyaml_parser.error = YAML_MEMORY_ERROR;
     Ref error = Ref::steal(self->vtab->_parser_error(self));
     if (error) raise_object(error.get());
     return false;
@@ -43,8 +51,20 @@ inline Ref parser_mark(CParserObject* self, const yaml_mark_t& mark) {
     return make_mark(self->input_name, mark);
 }
 
+// The value stored in an enum field of a libyaml record, as an int. Records
+// handed in from outside (through the operation table) may hold any value,
+// and loading one outside the enum's range through the enum type is
+// undefined; the bytes are copied instead.
+template <typename E>
+inline int raw_enum(const E& field) noexcept {
+    static_assert(sizeof(E) == sizeof(int));
+    int value;
+    std::memcpy(&value, &field, sizeof value);
+    return value;
+}
+
 // Borrowed: the style argument of a scalar; None for "any" and unknown styles.
-inline PyObject* scalar_style_object(yaml_scalar_style_t style) noexcept {
+inline PyObject* scalar_style_object(int style) noexcept {
     switch (style) {
     case YAML_PLAIN_SCALAR_STYLE: return consts.empty_str;
     case YAML_SINGLE_QUOTED_SCALAR_STYLE: return names.style_single;
@@ -57,7 +77,7 @@ inline PyObject* scalar_style_object(yaml_scalar_style_t style) noexcept {
 
 // Borrowed: the encoding argument of a stream start. UTF-8 that arrived as
 // str is reported as None: the caller never saw bytes.
-inline PyObject* encoding_object(yaml_encoding_t encoding, int text_input) noexcept {
+inline PyObject* encoding_object(int encoding, int text_input) noexcept {
     switch (encoding) {
     case YAML_UTF8_ENCODING: return text_input ? Py_None : names.utf_8;
     case YAML_UTF16LE_ENCODING: return names.utf_16_le;
@@ -73,11 +93,11 @@ inline PyObject* flow_style_object(bool flow, bool block) noexcept {
     return Py_None;
 }
 
-inline PyObject* sequence_flow_style(yaml_sequence_style_t style) noexcept {
+inline PyObject* sequence_flow_style(int style) noexcept {
     return flow_style_object(style == YAML_FLOW_SEQUENCE_STYLE, style == YAML_BLOCK_SEQUENCE_STYLE);
 }
 
-inline PyObject* mapping_flow_style(yaml_mapping_style_t style) noexcept {
+inline PyObject* mapping_flow_style(int style) noexcept {
     return flow_style_object(style == YAML_FLOW_MAPPING_STYLE, style == YAML_BLOCK_MAPPING_STYLE);
 }
 

@@ -27,7 +27,7 @@ Ref text_pair(const yaml_char_t* a_text, const yaml_char_t* b_text) {
 }
 
 // Host class name of the tokens that carry nothing but their marks.
-PyObject* bare_token_class(yaml_token_type_t type) {
+PyObject* bare_token_class(int type) {
     switch (type) {
     case YAML_STREAM_END_TOKEN: return names.StreamEndToken;
     case YAML_DOCUMENT_START_TOKEN: return names.DocumentStartToken;
@@ -67,15 +67,15 @@ PyObject* parser_token_to_object(CParserObject* self, yaml_token_t* token) {
     if (!end_mark) return nullptr;
     PyObject* marks[] = {start_mark.get(), end_mark.get()};
 
-    if (PyObject* bare = bare_token_class(token->type)) {
+    if (PyObject* bare = bare_token_class(raw_enum(token->type))) {
         return call_host(bare, marks, 2).release();
     }
-    switch (token->type) {
+    switch (raw_enum(token->type)) {
     case YAML_NO_TOKEN:
         Py_RETURN_NONE;
     case YAML_STREAM_START_TOKEN: {
         PyObject* args[] = {marks[0], marks[1],
-                            encoding_object(token->data.stream_start.encoding, self->text_input)};
+                            encoding_object(raw_enum(token->data.stream_start.encoding), self->text_input)};
         return call_host(names.StreamStartToken, args, 3).release();
     }
     case YAML_VERSION_DIRECTIVE_TOKEN: {
@@ -111,7 +111,7 @@ PyObject* parser_token_to_object(CParserObject* self, yaml_token_t* token) {
         Ref value = decode_text(s.value, s.length);
         if (!value) return nullptr;
         PyObject* args[] = {value.get(), bool_object(s.style == YAML_PLAIN_SCALAR_STYLE), marks[0], marks[1],
-                            scalar_style_object(s.style)};
+                            scalar_style_object(raw_enum(s.style))};
         return call_host(names.ScalarToken, args, 5).release();
     }
     default:

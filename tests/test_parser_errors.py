@@ -1,6 +1,10 @@
 """Translation of libyaml's parser errors into the host's error classes."""
 
 import ctypes
+import json
+import os
+import subprocess
+import sys
 import unittest
 
 from tests.support.project import inside_repo
@@ -12,6 +16,7 @@ if not (inside_repo(yaml.__file__) and inside_repo(ext.__file__)):
     raise ImportError("tests must run against this project's yaml and yaml._yaml")
 
 from tests.parser_helpers import ChunkedStream, GlobalsTest, plain, vtable_slot  # noqa: E402
+from tests.support.suite import tool_path  # noqa: E402
 
 U, B = "<unicode string>", "<byte string>"
 
@@ -181,6 +186,79 @@ class ParserErrorSlotTest(unittest.TestCase):
         finally:
             kind.value = 0
         self.assertEqual(parser.raw_parse(), 5)
+
+
+# Child process for AllocationFailureTest: parses each input once per libyaml
+# allocation, with that allocation failing, and prints what every run raised
+# and what the next get_event on the same parser returned.
+_SWEEP_CHILD = r"""
+import ctypes, json, os, sys
+import yaml, yaml._yaml
+from tests.support.project import inside_repo
+assert inside_repo(yaml._yaml.__file__), yaml._yaml.__file__
+lib = ctypes.CDLL(os.environ["YAML_FAILALLOC"])
+lib.failalloc_calls.restype = ctypes.c_long
+lib.failalloc_arm.argtypes = [ctypes.c_long]
+def run(text):
+    try:
+        parser = yaml.Loader(text)
+    except MemoryError as exc:
+        return ["%s%r" % (type(exc).__name__, exc.args), "None"]
+    try:
+        while parser.get_event() is not None:
+            pass
+        outcome = ["clean"]
+    except BaseException as exc:
+        outcome = ["%s%r" % (type(exc).__name__, exc.args)]
+    # After a reported error libyaml yields nothing more.
+    try:
+        outcome.append(repr(parser.get_event()))
+    except BaseException as exc:
+        outcome.append("%s%r" % (type(exc).__name__, exc.args))
+    return outcome
+results = {}
+for text in json.loads(sys.argv[1]):
+    lib.failalloc_ready()
+    lib.failalloc_arm(0)
+    run(text)
+    count = lib.failalloc_calls()
+    if count == 0:
+        sys.exit(77)  # the allocator is not ours (a sanitizer replaced it)
+    results[text] = []
+    for n in range(1, count + 1):
+        lib.failalloc_arm(n)
+        results[text].append(run(text))
+        lib.failalloc_disarm()
+print(json.dumps(results))
+"""
+
+
+class AllocationFailureTest(unittest.TestCase):
+    """Every failed libyaml allocation is a MemoryError without arguments,
+    also where libyaml fails without naming the error kind (tag handles)."""
+
+    INPUTS = ["!<tag:example.com,2000:x> a\n", "!local a\n", "- !!str a\n- !e b\n", "a: [b, {c: d}]\n"]
+
+    def test_every_allocation_failure_is_a_memory_error(self):
+        library = tool_path("libfailalloc.so")
+        if library is None:
+            self.skipTest("tests/tools/libfailalloc.so is not built")
+        if "libasan" in os.environ.get("LD_PRELOAD", ""):
+            self.skipTest("the sanitizer runtime owns the allocator in this run")
+        env = dict(os.environ, LD_PRELOAD=str(library), YAML_FAILALLOC=str(library),
+                   PYTHONPATH=os.pathsep.join(sys.path))
+        proc = subprocess.run([sys.executable, "-P", "-c", _SWEEP_CHILD, json.dumps(self.INPUTS)],
+                              env=env, capture_output=True, text=True, timeout=300)
+        if proc.returncode == 77:
+            self.skipTest("the allocator cannot be interposed in this process (sanitizer runtime)")
+        self.assertEqual(proc.returncode, 0, proc.stderr)
+        results = json.loads(proc.stdout)
+        for text in self.INPUTS:
+            with self.subTest(text=text):
+                runs = results[text]
+                self.assertGreater(len(runs), 5)
+                for n, outcome in enumerate(runs, 1):
+                    self.assertEqual(outcome, ["MemoryError()", "None"], "allocation %d" % n)
 
 
 if __name__ == "__main__":

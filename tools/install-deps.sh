@@ -3,7 +3,7 @@
 # missing. Safe to run again: it does nothing when everything is present.
 set -euo pipefail
 
-packages=(cmake g++ make pkg-config libyaml-dev python3-dev valgrind)
+packages=(cmake g++ make pkg-config libyaml-dev python3-dev valgrind python3.11-dbg)
 missing=()
 for p in "${packages[@]}"; do
   dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")
