@@ -48,6 +48,13 @@ def inside_repo(path):
 def import_own_yaml():
     """The project's own `yaml` and `yaml._yaml`; exits when either comes
     from outside the repository."""
+    import importlib.util
+
+    # Look before importing: a package found elsewhere is never run.
+    spec = importlib.util.find_spec("yaml")
+    if spec is None or not spec.origin or not inside_repo(spec.origin):
+        sys.exit("bench: the yaml package found is %s, outside %s; put the repository first on "
+                 "PYTHONPATH and run with -P" % (spec.origin if spec else None, REPO_ROOT))
     import yaml
     import yaml._yaml
 
