@@ -169,8 +169,8 @@ class EmittedText(OwnPackageTest):
                 parsed = _yaml.CParser(text)
                 back = []
                 while True:
-                    event = parser_event = parsed.get_event()
-                    if parser_event is None:
+                    event = parsed.get_event()
+                    if event is None:
                         break
                     if isinstance(event, E.ScalarEvent):
                         back.append((event.anchor, event.tag, event.value))
