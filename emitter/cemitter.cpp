@@ -29,9 +29,9 @@ PyObject* cemitter_new(PyTypeObject* type, PyObject*, PyObject*) {
 int output_handler(void* data, unsigned char* buffer, size_t size) {
     CEmitterObject* self = static_cast<CEmitterObject*>(data);
     const char* bytes = reinterpret_cast<const char*>(buffer);
-    Ref chunk = Ref::steal(self->text_output
-                               ? PyUnicode_DecodeUTF8(bytes, static_cast<Py_ssize_t>(size), "strict")
-                               : PyBytes_FromStringAndSize(bytes, static_cast<Py_ssize_t>(size)));
+    Ref chunk = self->text_output
+                    ? decode_text(buffer, size)
+                    : Ref::steal(PyBytes_FromStringAndSize(bytes, static_cast<Py_ssize_t>(size)));
     if (!chunk) return 0;
     Ref result = Ref::steal(PyObject_CallMethodOneArg(self->stream, names.write, chunk.get()));
     return result ? 1 : 0;

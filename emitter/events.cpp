@@ -14,6 +14,14 @@ bool Text::convert(PyObject* value, bool none_ok, const char* message) {
         return true;
     }
     Ref bytes;
+    if (PyUnicode_CheckExact(value) && PyUnicode_IS_COMPACT_ASCII(value)) {
+        // ASCII is its own UTF-8, stored NUL-terminated: libyaml copies it
+        // straight from the str, which the holder keeps alive.
+        data_ = reinterpret_cast<yaml_char_t*>(PyUnicode_1BYTE_DATA(value));
+        size_ = PyUnicode_GET_LENGTH(value);
+        owner_ = Ref::borrow(value);
+        return true;
+    }
     if (PyUnicode_CheckExact(value)) {
         bytes = Ref::steal(PyUnicode_AsUTF8String(value));
         if (!bytes) return false;

@@ -253,16 +253,18 @@ void prepare_mark_type() {
 }
 
 Ref make_mark(PyObject* name, const yaml_mark_t& mark) {
-    PyObject* o = MarkType.tp_alloc(&MarkType, 0);
-    if (!o) return Ref();
-    MarkObject* m = as_mark(o);
+    // The exact type, filled in full before the collector can see it: no
+    // generic allocation, no zero-fill, no call.
+    MarkObject* m = PyObject_GC_New(MarkObject, &MarkType);
+    if (!m) return Ref();
     m->name = Py_NewRef(name);
     m->index = mark.index;
     m->line = mark.line;
     m->column = mark.column;
     m->buffer = Py_NewRef(Py_None);
     m->pointer = Py_NewRef(Py_None);
-    return Ref::steal(o);
+    PyObject_GC_Track(m);
+    return Ref::steal(reinterpret_cast<PyObject*>(m));
 }
 
 PyObject* unpickle_mark(PyObject*, PyObject* const* args, Py_ssize_t nargsf, PyObject* kwnames) {

@@ -37,6 +37,8 @@ int init_names() {
     if (!consts.mark_checksum && !(consts.mark_checksum = PyLong_FromLong(0x27a7a5c))) return -1;
     if (!consts.true_false && !(consts.true_false = PyTuple_Pack(2, Py_True, Py_False))) return -1;
     if (!consts.false_true && !(consts.false_true = PyTuple_Pack(2, Py_False, Py_True))) return -1;
+    if (!consts.true_true && !(consts.true_true = PyTuple_Pack(2, Py_True, Py_True))) return -1;
+    if (!consts.false_false && !(consts.false_false = PyTuple_Pack(2, Py_False, Py_False))) return -1;
     return 0;
 }
 
@@ -90,16 +92,66 @@ int optional_attr(PyObject* obj, PyObject* name, Ref& out) {
 #endif
 }
 
+namespace {
+
+// True when the `length` bytes at `s` are all below 0x80; eight at a time.
+inline bool all_ascii(const unsigned char* s, size_t length) {
+    size_t i = 0;
+    uint64_t bits = 0;
+    for (; i + 8 <= length; i += 8) {
+        uint64_t word;
+        std::memcpy(&word, s + i, 8);
+        bits |= word;
+    }
+    for (; i < length; ++i) bits |= s[i];
+    return (bits & 0x8080808080808080ull) == 0;
+}
+
+// Most of what libyaml hands over (keys, plain values, anchors, tags) is
+// ASCII: copy it straight into a compact str. Strict UTF-8 decoding, with
+// its error, for everything else.
+inline Ref decode_utf8(const unsigned char* text, size_t length) {
+    if (length == 0) return Ref::borrow(consts.empty_str);
+    if (all_ascii(text, length)) {
+        // One-character strings come from the interpreter's shared table.
+        if (length == 1) return Ref::steal(PyUnicode_FromOrdinal(text[0]));
+        PyObject* s = PyUnicode_New(static_cast<Py_ssize_t>(length), 127);
+        if (!s) return Ref();
+        std::memcpy(PyUnicode_1BYTE_DATA(s), text, length);
+        return Ref::steal(s);
+    }
+    return Ref::steal(PyUnicode_DecodeUTF8(reinterpret_cast<const char*>(text),
+                                           static_cast<Py_ssize_t>(length), "strict"));
+}
+
+}  // namespace
+
 Ref decode_text(const unsigned char* text) {
     if (!text) return Ref::none();
-    const char* s = reinterpret_cast<const char*>(text);
-    return Ref::steal(PyUnicode_DecodeUTF8(s, static_cast<Py_ssize_t>(std::strlen(s)), "strict"));
+    return decode_utf8(text, std::strlen(reinterpret_cast<const char*>(text)));
 }
 
 Ref decode_text(const unsigned char* text, size_t length) {
     if (!text) return Ref::none();
-    return Ref::steal(PyUnicode_DecodeUTF8(reinterpret_cast<const char*>(text),
-                                           static_cast<Py_ssize_t>(length), "strict"));
+    return decode_utf8(text, length);
+}
+
+Ref decode_tag(const unsigned char* text) {
+    static constexpr char kPrefix[] = "tag:yaml.org,2002:";
+    constexpr size_t kPrefixLength = sizeof kPrefix - 1;
+    if (text && std::strncmp(reinterpret_cast<const char*>(text), kPrefix, kPrefixLength) == 0) {
+        static PyObject* const* const standard[] = {
+            &names.tag_str, &names.tag_seq, &names.tag_map, &names.tag_int, &names.tag_float,
+            &names.tag_bool, &names.tag_null, &names.tag_timestamp, &names.tag_binary,
+        };
+        const char* suffix = reinterpret_cast<const char*>(text) + kPrefixLength;
+        for (PyObject* const* tag : standard) {
+            // The interned constants are compact ASCII, stored NUL-terminated.
+            const char* known = reinterpret_cast<const char*>(PyUnicode_1BYTE_DATA(*tag)) + kPrefixLength;
+            if (std::strcmp(suffix, known) == 0) return Ref::borrow(*tag);
+        }
+    }
+    return decode_text(text);
 }
 
 namespace {

@@ -151,6 +151,16 @@ namespace ymod {
     X(break_cr, "\r")                                            \
     X(break_ln, "\n")                                            \
     X(break_crln, "\r\n")                                      \
+    /* standard tags, shared by every node and event that names one */ \
+    X(tag_str, "tag:yaml.org,2002:str")                          \
+    X(tag_seq, "tag:yaml.org,2002:seq")                          \
+    X(tag_map, "tag:yaml.org,2002:map")                          \
+    X(tag_int, "tag:yaml.org,2002:int")                          \
+    X(tag_float, "tag:yaml.org,2002:float")                      \
+    X(tag_bool, "tag:yaml.org,2002:bool")                        \
+    X(tag_null, "tag:yaml.org,2002:null")                        \
+    X(tag_timestamp, "tag:yaml.org,2002:timestamp")              \
+    X(tag_binary, "tag:yaml.org,2002:binary")                    \
     /* composer error texts */                                   \
     X(found_undefined_alias, "found undefined alias")            \
     X(found_duplicate_anchor, "found duplicate anchor; first occurrence") \
@@ -174,7 +184,15 @@ struct Constants {
     PyObject* mark_checksum;     // 0x27a7a5c
     PyObject* true_false;        // (True, False)
     PyObject* false_true;        // (False, True)
+    PyObject* true_true;         // (True, True)
+    PyObject* false_false;       // (False, False)
 };
+
+// Borrowed: the shared tuple (plain, quoted) of a scalar's implicit flags.
+// Tuples are immutable, so every scalar can be handed the same four.
+inline PyObject* implicit_pair(const Constants& c, bool plain, bool quoted) noexcept {
+    return plain ? (quoted ? c.true_true : c.true_false) : (quoted ? c.false_true : c.false_false);
+}
 
 extern Names names;
 extern Constants consts;

@@ -50,4 +50,8 @@ int optional_attr(PyObject* obj, PyObject* name, Ref& out);
 Ref decode_text(const unsigned char* text);
 Ref decode_text(const unsigned char* text, size_t length);
 
+// decode_text for a resolved tag: the standard tags come back as one shared
+// str each instead of a new one per node.
+Ref decode_tag(const unsigned char* text);
+
 }  // namespace ymod

@@ -63,7 +63,7 @@ Ref start_collection(CParserObject* self, PyObject* class_name, PyObject* anchor
     Ref start_mark = parser_mark(self, self->parsed_event.start_mark);
     if (!start_mark) return Ref();
     PyObject* implicit = bool_object(implicit_flag == 1);
-    Ref tag = tag_left_open(tag_text) ? resolve_tag(self, class_name, Py_None, implicit) : decode_text(tag_text);
+    Ref tag = tag_left_open(tag_text) ? resolve_tag(self, class_name, Py_None, implicit) : decode_tag(tag_text);
     if (!tag) return Ref();
     value = Ref::steal(PyList_New(0));
     if (!value) return Ref();
@@ -111,12 +111,10 @@ PyObject* parser_compose_scalar_node(CParserObject* self, PyObject* anchor) {
     if (!value) return nullptr;
     Ref tag;
     if (tag_left_open(s.tag)) {
-        Ref implicit = Ref::steal(
-            PyTuple_Pack(2, bool_object(s.plain_implicit == 1), bool_object(s.quoted_implicit == 1)));
-        if (!implicit) return nullptr;
-        tag = resolve_tag(self, names.ScalarNode, value.get(), implicit.get());
+        PyObject* implicit = implicit_pair(consts, s.plain_implicit == 1, s.quoted_implicit == 1);
+        tag = resolve_tag(self, names.ScalarNode, value.get(), implicit);
     } else {
-        tag = decode_text(s.tag);
+        tag = decode_tag(s.tag);
     }
     if (!tag) return nullptr;
     PyObject* args[] = {tag.get(), value.get(), start_mark.get(), end_mark.get(),

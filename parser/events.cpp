@@ -36,7 +36,7 @@ Ref collection_start(PyObject* class_name, const yaml_char_t* anchor_text, const
                      int implicit, PyObject* start_mark, PyObject* end_mark, PyObject* flow_style) {
     Ref anchor = decode(anchor_text);
     if (!anchor) return Ref();
-    Ref tag = decode(tag_text);
+    Ref tag = decode_tag(tag_text);
     if (!tag) return Ref();
     PyObject* args[] = {anchor.get(), tag.get(), bool_object(implicit == 1), start_mark, end_mark, flow_style};
     return call_host(class_name, args, 6);
@@ -86,17 +86,15 @@ PyObject* parser_event_to_object(CParserObject* self, yaml_event_t* event) {
         const auto& s = event->data.scalar;
         Ref anchor = decode(s.anchor);
         if (!anchor) return nullptr;
-        Ref tag = decode(s.tag);
+        Ref tag = decode_tag(s.tag);
         if (!tag) return nullptr;
         Ref value = decode_text(s.value, s.length);
         if (!value) return nullptr;
         PyObject* style = scalar_style_object(raw_enum(s.style));
         Ref cls = lookup_global(names.ScalarEvent);
         if (!cls) return nullptr;
-        Ref implicit = Ref::steal(PyTuple_Pack(2, bool_object(s.plain_implicit == 1),
-                                               bool_object(s.quoted_implicit == 1)));
-        if (!implicit) return nullptr;
-        PyObject* args[] = {anchor.get(), tag.get(), implicit.get(), value.get(), marks[0], marks[1], style};
+        PyObject* implicit = implicit_pair(consts, s.plain_implicit == 1, s.quoted_implicit == 1);
+        PyObject* args[] = {anchor.get(), tag.get(), implicit, value.get(), marks[0], marks[1], style};
         return PyObject_Vectorcall(cls.get(), args, 7, nullptr);
     }
     case YAML_SEQUENCE_START_EVENT: {
