@@ -1352,6 +1352,8 @@ def worker_main(args):
     def progress(i):
         out.write("C %d\n" % i)
         out.flush()
+        if i == args.crash_at:
+            os.abort()   # proves the crash path of the parent
 
     def report(item):
         out.write("F %s\n" % json.dumps(item))
@@ -1370,6 +1372,8 @@ def spawn(args, first, count, until, extra=()):
     cmd += [os.path.abspath(__file__), "--worker", "--seed", str(args.seed), "--first", str(first),
             "--iterations", str(count), "--until", repr(until), "--corpus", args.corpus or "",
             "--leak-every", str(args.leak_every)] + list(extra)
+    if args.crash_at is not None:
+        cmd += ["--crash-at", str(args.crash_at)]
     env = dict(os.environ)
     if not env.get("PYTHONPATH"):
         env["PYTHONPATH"] = REPO
@@ -1479,6 +1483,7 @@ def main(argv=None):
     parser.add_argument("--leak-every", type=int, default=97,
                         help="repeat every N-th case to look for growing memory (0: never)")
     parser.add_argument("--worker", action="store_true", help=argparse.SUPPRESS)
+    parser.add_argument("--crash-at", type=int, default=None, help=argparse.SUPPRESS)
     parser.add_argument("--first", type=int, default=0, help=argparse.SUPPRESS)
     parser.add_argument("--until", type=float, default=None, help=argparse.SUPPRESS)
     args = parser.parse_args(argv)
