@@ -23,6 +23,7 @@ import json
 import os
 import pickle
 import random
+import re
 import subprocess
 import sys
 import time
@@ -946,9 +947,63 @@ def odd_emitter(rng):
     return cls(stream, **opts)
 
 
+class Shifty:
+    """Claims a host class through a __class__ property; its attributes
+    change type from one read to the next and raise at the n-th read."""
+
+    def __init__(self, rng, claimed, values):
+        object.__setattr__(self, "_rng", rng)
+        object.__setattr__(self, "_claimed", claimed)
+        object.__setattr__(self, "_values", values)
+        object.__setattr__(self, "_fault", Countdown(rng.choice([None, None, 1, 3, 8])))
+
+    @property
+    def __class__(self):
+        return object.__getattribute__(self, "_claimed")
+
+    def __getattr__(self, name):
+        self._fault.tick()
+        choices = self._values.get(name)
+        if choices is None:
+            raise AttributeError(name)
+        return self._rng.choice(choices)
+
+
+
+SHIFTY_EVENT_VALUES = {
+    "anchor": [None, "a", b"b", 1], "tag": [None, "!t", 2 ** 80], "value": ["v", None, b"b", StrSub("s")],
+    "implicit": [(True, False), True, None, (1,), BadBool()], "style": [None, "'", "|", 7],
+    "flow_style": [True, False, None, BadBool()], "explicit": [True, False, BadBool()],
+    "version": [None, (1, 1), (1,), "11"],
+    # Read again for the length, the iteration and each subscript: a long
+    # iteration after a short length must not overrun the directive buffer.
+    "tags": [None, {"!a!": "t:"}, {1: 2}, {"!h%d!" % i: "t:" for i in range(300)},
+             {"!h%d!" % i: "t:" for i in range(128)}],
+    "encoding": [None, "utf-8", 5],
+}
+
+
+def shifty_events(rng):
+    names = ["StreamStartEvent"] + ["DocumentStartEvent", "ScalarEvent", "DocumentEndEvent"] * 2 \
+        + ["StreamEndEvent"]
+    return [Shifty(rng, getattr(ev, n), SHIFTY_EVENT_VALUES) if rng.random() < 0.5
+            else getattr(ev, n).__new__(getattr(ev, n)) for n in names]
+
+
 def mode_emit_odd_events(rng, ctx):
     emitter = odd_emitter(rng)
-    events = plausible_events(rng) if rng.random() < 0.6 else [odd_event(rng) for _ in range(rng.randrange(1, 6))]
+    r = rng.random()
+    if r < 0.5:
+        events = plausible_events(rng)
+    elif r < 0.8:
+        events = [odd_event(rng) for _ in range(rng.randrange(1, 6))]
+    else:
+        events = shifty_events(rng)
+        for e in events:
+            if type(e) is not Shifty:
+                for k, v in SHIFTY_EVENT_VALUES.items():
+                    setattr(e, k, v[0] if k != "implicit" else (True, False))
+                e.value = "v"
     for event in events:
         emitter.emit(event)
         if rng.random() < 0.02:
@@ -1012,8 +1067,29 @@ class ChangingResolverDumper(Dumper):
         return Resolver.resolve(self, kind, value, implicit)
 
 
+class UnhashableNode(ScalarNode):
+    __hash__ = None
+
+
+def shifty_graph(rng, depth=0):
+    kind = rng.randrange(4) if depth < 3 else 0
+    if kind == 0:
+        return Shifty(rng, ScalarNode, {"tag": ["!t", None, 5], "value": ["v", None, b"x", StrSub("s")],
+                                        "style": [None, "'", 3]})
+    if kind == 1:
+        return UnhashableNode("!t", "v")
+    children = [shifty_graph(rng, depth + 1) for _ in range(rng.randrange(3))]
+    if kind == 2:
+        return Shifty(rng, SequenceNode, {"tag": ["!s", None], "flow_style": [True, None, BadBool()],
+                                          "value": [children, iter(children), tuple(children),
+                                                    None, "str", {1: 2}]})
+    pairs = [(a, b) for a, b in zip(children, children[1:] + children[:1])]
+    return Shifty(rng, MappingNode, {"tag": ["!m", None], "flow_style": [False, None],
+                                     "value": [pairs, iter(pairs), [pairs[:1]] if pairs else [], None]})
+
+
 def mode_serialize_odd_nodes(rng, ctx):
-    root = odd_graph(rng)
+    root = odd_graph(rng) if rng.random() < 0.7 else shifty_graph(rng)
     if rng.random() < 0.05:
         deep = root = SequenceNode("s", [])
         for _ in range(rng.choice([1000, 100000])):
@@ -1194,6 +1270,57 @@ def mode_reentry(rng, ctx):
         dumper.close()
 
 
+try:
+    import _testcapi
+except ImportError:   # interpreters built without the test modules
+    _testcapi = None
+
+
+def mode_oom(rng, ctx):
+    """Allocations fail for a short window somewhere inside a module call."""
+    data = SAMPLE if rng.random() < 0.5 else make_input(rng, ctx.pool)
+    if isinstance(data, bytes) and len(data) > 20000:
+        data = data[:20000]
+    graph = compose_all(SAMPLE)
+    events = parse_events(SAMPLE)
+    job = rng.randrange(6)
+    # Log-uniform, so the first few allocations of a call fail as often
+    # as the later ones.
+    start = int(2 ** rng.uniform(0, 12 if job < 4 else 10))
+    stop = start + rng.choice([1, 1, 2, 5, 50])
+    if _testcapi is None:
+        return
+    _testcapi.set_nomemory(start, stop)
+    try:
+        if job == 0:
+            loader = Loader(data)
+            while loader.get_token() is not None:
+                pass
+        elif job == 1:
+            loader = Loader(data)
+            while loader.get_event() is not None:
+                pass
+        elif job == 2:
+            loader = Loader(data)
+            while loader.check_node():
+                loader.get_node()
+        elif job == 3:
+            Loader(OddStream(rng, data)).get_single_node()
+        elif job == 4:
+            emitter = _yaml.CEmitter(io.StringIO() if rng.random() < 0.5 else io.BytesIO())
+            for event in events:
+                emitter.emit(event)
+        else:
+            dumper = Dumper(io.StringIO())
+            dumper.open()
+            for node in graph:
+                dumper.serialize(node)
+            dumper.close()
+    finally:
+        _testcapi.remove_mem_hooks()
+    ctx.check_healthy()
+
+
 MODES = [
     ("scan", mode_scan, PARSE_OK),
     ("parse", mode_parse, PARSE_OK),
@@ -1208,6 +1335,7 @@ MODES = [
     ("mark", mode_mark, ODD_OK),
     ("dispose_misuse", mode_dispose_misuse, ODD_OK),
     ("reentry", mode_reentry, ODD_OK),
+    ("oom", mode_oom, ODD_OK),
 ]
 MODE_NAMES = [m[0] for m in MODES]
 
@@ -1239,6 +1367,22 @@ class Context:
             raise Finding("a healthy parse and dump differ after the case")
 
 
+def interpreter_oom_fault(exc):
+    """True for the interpreter's own slips when an allocation fails while
+    Python code raises: it then reports a Python function (never one of
+    the module's) as returning NULL without an exception, or raises "error
+    return without exception set" out of a Python frame.  Plain Python
+    code, without the module, does both."""
+    if re.match(r"<function [\w.<>]+ at 0x[0-9a-f]+> returned NULL without setting an exception$",
+                str(exc)):
+        return True
+    tb = exc.__traceback__
+    while tb is not None and tb.tb_next is not None:
+        tb = tb.tb_next
+    # Raised inside a Python callback, not at the module's call site.
+    return tb is not None and tb.tb_frame.f_code.co_name != "mode_oom"
+
+
 def case_rng(seed, index):
     return random.Random("%d:%d" % (seed, index))
 
@@ -1252,7 +1396,9 @@ def run_case(seed, index, ctx, mode_index=None):
         func(rng, ctx)
     except Finding as exc:
         return name, "consistency: %s" % exc
-    except SystemError:
+    except SystemError as exc:
+        if name == "oom" and interpreter_oom_fault(exc):
+            return name, None
         return name, "SystemError:\n%s" % traceback.format_exc(limit=6)
     except allowed as exc:
         text = str(exc) if not isinstance(exc, MemoryError) else ""
@@ -1302,11 +1448,15 @@ class Stats:
 
 
 def run_range(seed, first, count, deadline, ctx, stats, progress=None, leak_every=0,
-              report=None):
-    """In-process core: runs cases first..first+count-1 until the deadline.
-    Returns the index of the next case not run."""
+              report=None, modes=None):
+    """In-process core: runs cases first..first+count-1 until the deadline,
+    only those of the named modes when `modes` is given.  Returns the index
+    of the next case not run."""
     index = first
     while index < first + count and time.time() < deadline:
+        if modes and MODE_NAMES[index % len(MODES)] not in modes:
+            index += 1
+            continue
         if progress:
             progress(index)
         began = time.perf_counter()
@@ -1359,7 +1509,7 @@ def worker_main(args):
         out.write("F %s\n" % json.dumps(item))
         out.flush()
     nxt = run_range(args.seed, args.first, args.iterations, args.until, ctx, stats, progress,
-                    leak_every=args.leak_every, report=report)
+                    leak_every=args.leak_every, report=report, modes=args.modes)
     out.write("R %d\n" % nxt)
     out.flush()
     return 0
@@ -1374,6 +1524,8 @@ def spawn(args, first, count, until, extra=()):
             "--leak-every", str(args.leak_every)] + list(extra)
     if args.crash_at is not None:
         cmd += ["--crash-at", str(args.crash_at)]
+    if args.modes:
+        cmd += ["--modes", ",".join(args.modes)]
     env = dict(os.environ)
     if not env.get("PYTHONPATH"):
         env["PYTHONPATH"] = REPO
@@ -1479,6 +1631,8 @@ def main(argv=None):
     parser.add_argument("--seconds", type=float, default=60.0)
     parser.add_argument("--iterations", type=int, default=0, help="0: until time runs out")
     parser.add_argument("--corpus", default=default_corpus())
+    parser.add_argument("--modes", default="",
+                        help="comma-separated modes to run (default: all): " + ", ".join(MODE_NAMES))
     parser.add_argument("--case", type=int, default=None, help="run only this case, in process")
     parser.add_argument("--leak-every", type=int, default=97,
                         help="repeat every N-th case to look for growing memory (0: never)")
@@ -1487,6 +1641,10 @@ def main(argv=None):
     parser.add_argument("--first", type=int, default=0, help=argparse.SUPPRESS)
     parser.add_argument("--until", type=float, default=None, help=argparse.SUPPRESS)
     args = parser.parse_args(argv)
+    args.modes = [m for m in args.modes.split(",") if m]
+    unknown = sorted(set(args.modes) - set(MODE_NAMES))
+    if unknown:
+        parser.error("unknown mode(s): %s" % ", ".join(unknown))
     if args.seed is None:
         args.seed = int(time.time() * 1000) % (1 << 31)
     if args.worker:
