@@ -1125,29 +1125,46 @@ def mode_mark(rng, ctx):
                               rng.choice([None, tuple(args), (), [1]]))
 
 
+PARSER_METHODS = ["get_token", "get_event", "check_node", "get_node", "get_single_node",
+                  "raw_scan", "raw_parse", "peek_token", "peek_event", "check_event",
+                  "check_token", "dispose", "__init__"]
+
+
 def mode_dispose_misuse(rng, ctx):
-    """Instances used after dispose, before __init__, or re-initialised."""
+    """Instances used after dispose, before __init__, re-initialised in the
+    middle of a document, or driven through several levels at once."""
     data = make_input(rng, ctx.pool)
     loader = Loader.__new__(Loader) if rng.random() < 0.3 else Loader(data)
-    action = rng.randrange(5)
-    if action == 0:
-        loader.dispose()
-    elif action == 1:
-        _yaml.CParser.__init__(loader, rng.choice([data, b"x", None, 5]))
-    elif action == 2:
-        loader.get_event()
-        _yaml.CParser.__init__(loader, data)
-    for method in rng.sample(["get_token", "get_event", "check_node", "get_node",
-                              "get_single_node", "raw_scan", "raw_parse", "peek_token",
-                              "peek_event", "check_event", "check_token"], 3):
-        getattr(loader, method)()
-    emitter = _yaml.CEmitter.__new__(_yaml.CEmitter) if rng.random() < 0.3 else _yaml.CEmitter(io.StringIO())
-    if rng.random() < 0.5:
-        emitter.dispose()
-    if rng.random() < 0.3:
-        _yaml.CEmitter.__init__(emitter, OddWriter(rng))
-    emitter.emit(ev.StreamStartEvent())
-    emitter.emit(ev.StreamEndEvent())
+    for _ in range(rng.randrange(2, 10)):
+        method = rng.choice(PARSER_METHODS)
+        try:
+            if method == "__init__":
+                _yaml.CParser.__init__(loader, rng.choice([data, b"x: [1", SAMPLE, None, 5]))
+            else:
+                getattr(loader, method)()
+        except ODD_OK:
+            pass
+    emitter = _yaml.CEmitter.__new__(Dumper) if rng.random() < 0.3 else Dumper(io.StringIO())
+    graph = compose_all(SAMPLE)
+    for _ in range(rng.randrange(2, 10)):
+        step = rng.randrange(6)
+        try:
+            if step == 0:
+                emitter.dispose()
+            elif step == 1:
+                _yaml.CEmitter.__init__(emitter, rng.choice([OddWriter(rng), io.StringIO(), io.BytesIO()]))
+            elif step == 2:
+                emitter.emit(rng.choice([ev.StreamStartEvent(), ev.StreamEndEvent(),
+                                         ev.DocumentStartEvent(), ev.DocumentEndEvent(),
+                                         ev.ScalarEvent(None, None, (True, False), "x")]))
+            elif step == 3:
+                emitter.open()
+            elif step == 4:
+                emitter.serialize(rng.choice(graph))
+            else:
+                emitter.close()
+        except ODD_OK:
+            pass
 
 
 REENTRY_CALLS = ["get_token", "peek_token", "check_token", "get_event", "peek_event",
