@@ -92,6 +92,26 @@ class FuzzToolTest(OwnPackageTest):
                     stats = run(3, modes=["scan"])
                 self.assertEqual(stats.findings, [])
 
+    def test_only_the_interpreters_own_slips_are_excused_under_failing_allocations(self):
+        def mode_oom(raise_in_callback, message):
+            def callback():
+                raise SystemError(message)
+            if raise_in_callback:
+                callback()
+            raise SystemError(message)
+
+        module_null = ("<method 'get_event' of 'yaml._yaml.CParser' objects> "
+                       "returned NULL without setting an exception")
+        python_null = "<function OddStream.read at 0x7f00aa> returned NULL without setting an exception"
+        cases = [(False, module_null, False), (False, "error return without exception set", False),
+                 (False, python_null, True), (True, "error return without exception set", True)]
+        for in_callback, message, excused in cases:
+            with self.subTest(in_callback=in_callback, message=message):
+                try:
+                    mode_oom(in_callback, message)
+                except SystemError as exc:
+                    self.assertEqual(fuzz.interpreter_oom_fault(exc), excused)
+
     def test_changed_round_trip_is_a_finding(self):
         real = fuzz._yaml.CEmitter
 

@@ -18,6 +18,7 @@ status is 1 when there is a finding, else 0.
 
 import argparse
 import gc
+import importlib.util
 import io
 import json
 import os
@@ -51,9 +52,14 @@ def import_own_yaml():
     """Imports yaml from PYTHONPATH or the repository, never from elsewhere."""
     if not os.environ.get("PYTHONPATH") and REPO not in sys.path:
         sys.path.insert(0, REPO)
+    roots = _allowed_roots()
+    # Look before importing: a package from anywhere else is never loaded.
+    found = importlib.util.find_spec("yaml")
+    if found is None or not found.origin or not _inside(found.origin, roots):
+        raise SystemExit("fuzz: no yaml package inside %s (found %s)"
+                         % (os.pathsep.join(roots), found and found.origin))
     import yaml
     import yaml._yaml
-    roots = _allowed_roots()
     for module in (yaml, yaml._yaml):
         if not _inside(module.__file__, roots):
             raise SystemExit("fuzz: refusing %s from %s (outside %s)"
