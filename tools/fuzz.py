@@ -17,6 +17,7 @@ status is 1 when there is a finding, else 0.
 """
 
 import argparse
+import atexit
 import gc
 import importlib.util
 import io
@@ -25,8 +26,10 @@ import os
 import pickle
 import random
 import re
+import shutil
 import subprocess
 import sys
+import tempfile
 import time
 import traceback
 
@@ -1344,6 +1347,66 @@ def mode_oom(rng, ctx):
     ctx.check_healthy()
 
 
+def reference_tool():
+    """libyaml's own event reader (tests/tools), from the plain build when
+    there is one, else the newest; None if unbuilt."""
+    plain = os.path.join(REPO, "build", "tests", "tools", "libyaml_events")
+    if os.path.isfile(plain) and os.access(plain, os.X_OK):
+        return plain
+    found = []
+    for entry in os.listdir(REPO):
+        path = os.path.join(REPO, entry, "tests", "tools", "libyaml_events")
+        if entry.startswith("build") and os.path.isfile(path) and os.access(path, os.X_OK):
+            found.append(path)
+    return max(found, key=os.path.getmtime) if found else None
+
+
+class ChunkStream:
+    """Hands out the bytes in pieces of odd sizes, some longer than asked;
+    empty only at the end."""
+
+    def __init__(self, rng, data):
+        self.rng, self.data, self.pos = rng, data, 0
+
+    def read(self, size):
+        n = self.rng.choice([1, 2, 3, 7, 64, size, size * 3 + 1])
+        chunk = self.data[self.pos:self.pos + n]
+        self.pos += len(chunk)
+        return chunk
+
+
+def mode_libyaml_diff(rng, ctx):
+    """Our event stream against libyaml's own reading of the same bytes,
+    whole and through a stream of odd-sized chunks."""
+    if ctx.tool is None:
+        return
+    data = make_input(rng, ctx.pool)
+    if isinstance(data, str):
+        data = data.encode("utf-8", "surrogatepass")
+    path = os.path.join(ctx.scratch, "in.yaml")
+    with open(path, "wb") as handle:
+        handle.write(data)
+    proc = subprocess.run([ctx.tool, path], stdout=subprocess.PIPE, stderr=subprocess.PIPE, timeout=120)
+    if proc.returncode != 0:
+        return   # the reference tool gave up (memory); nothing to compare
+    expected = ctx.eventfmt.split_lines(proc.stdout.decode("utf-8", "surrogateescape"))
+    for label, source in (("bytes", data), ("chunks", ChunkStream(rng, data))):
+        got = ctx.eventfmt.stream_lines(Loader(source))
+        if (label == "chunks" and expected and expected[-1].startswith("!ERROR reader")
+                and got and got[-1].startswith("!ERROR")
+                and got[:min(len(got), len(expected)) - 1] == expected[:min(len(got), len(expected)) - 1]):
+            # libyaml checks the encoding of the input it holds when it
+            # refills its buffer, so the pieces' sizes decide how many events
+            # come out before a bad byte (more or fewer), and a syntax error
+            # before the bad byte may win.
+            continue
+        if got != expected:
+            first = next((i for i, (a, b) in enumerate(zip(got, expected)) if a != b),
+                         min(len(got), len(expected)))
+            raise Finding("%s input: event %d is %.200r, libyaml reads %.200r; input %.300r"
+                          % (label, first, got[first:first + 1], expected[first:first + 1], data))
+
+
 MODES = [
     ("scan", mode_scan, PARSE_OK),
     ("parse", mode_parse, PARSE_OK),
@@ -1359,6 +1422,7 @@ MODES = [
     ("dispose_misuse", mode_dispose_misuse, ODD_OK),
     ("reentry", mode_reentry, ODD_OK),
     ("oom", mode_oom, ODD_OK),
+    ("libyaml_diff", mode_libyaml_diff, PARSE_OK),
 ]
 MODE_NAMES = [m[0] for m in MODES]
 
@@ -1373,6 +1437,13 @@ class Context:
     def __init__(self, pool):
         self.pool = pool
         self.healthy_reference = self._healthy_result()
+        self.tool = reference_tool()
+        self.scratch = tempfile.mkdtemp(prefix="yaml-fuzz-")
+        atexit.register(shutil.rmtree, self.scratch, True)
+        if REPO not in sys.path:
+            sys.path.append(REPO)   # after PYTHONPATH: only for tests/support
+        from tests.support import eventfmt
+        self.eventfmt = eventfmt
 
     @staticmethod
     def _healthy_result():
@@ -1609,6 +1680,8 @@ def parent_main(args):
     ctx, generated = make_context(args.corpus)
     print("fuzz: %d inputs (%s)" % (len(ctx.pool), "generated; corpus %r not found" % args.corpus
                                     if generated else "corpus " + args.corpus), flush=True)
+    print("fuzz: libyaml reference %s" % (ctx.tool or "not built: libyaml_diff compares nothing"),
+          flush=True)
     stats = Stats()
     index = 0
     limit = args.iterations or 1 << 62
