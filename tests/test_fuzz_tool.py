@@ -65,9 +65,15 @@ class FuzzToolTest(OwnPackageTest):
     def test_planted_system_error_is_a_finding(self):
         def broken(self):
             raise SystemError("error return without exception set")
-        with mock.patch.object(fuzz.Loader, "get_event", broken, create=True), \
-                mock.patch.object(fuzz.Loader, "raw_parse", broken, create=True):
+        patches = [mock.patch.object(fuzz.Loader, name, broken, create=True)
+                   for name in ("get_event", "raw_parse", "peek_event", "check_event")]
+        for patch in patches:
+            patch.start()
+        try:
             stats = run(4, modes=["parse"])
+        finally:
+            for patch in patches:
+                patch.stop()
         self.assertEqual(len(stats.findings), 4)
         for _index, mode, text in stats.findings:
             self.assertEqual(mode, "parse")
