@@ -12,8 +12,21 @@ give a reproducer.
 
 A finding is a crash, an exception of a type the module does not document
 for that call, a SystemError (always a bug), a round trip that changes the
-data, or memory that keeps growing while the same case repeats.  The exit
-status is 1 when there is a finding, else 0.
+data, events that differ from libyaml's own reading, or memory that keeps
+growing while the same case repeats.  The exit status is 1 when there is a
+finding, else 0.
+
+Modes: scan, parse, compose (every method of the three levels over mutated
+inputs); events_roundtrip, graph_roundtrip (parse/emit/parse and
+compose/serialize/compose must keep the data); libyaml_diff (our events
+against tests/tools/libyaml_events, whole and in odd pieces); read_stream
+(streams with wrong types, odd sizes, str and bytes mixed, raising);
+resolver_faults, host_globals (resolver methods and host classes raising
+or returning odd objects, globals rebound or deleted); emit_odd_events,
+serialize_odd_nodes (odd attribute values, impostor classes, tag mappings
+changing under iteration, graphs changing while written); mark; dispose_misuse
+and reentry (calls in the wrong state, callbacks re-entering); oom
+(allocations failing for a short window inside a call).
 """
 
 import argparse
@@ -1731,10 +1744,13 @@ def case_main(args):
 
 def main(argv=None):
     parser = argparse.ArgumentParser(description=__doc__.split("\n\n")[0])
-    parser.add_argument("--seed", type=int, default=None)
-    parser.add_argument("--seconds", type=float, default=60.0)
-    parser.add_argument("--iterations", type=int, default=0, help="0: until time runs out")
-    parser.add_argument("--corpus", default=default_corpus())
+    parser.add_argument("--seed", type=int, default=None, help="default: from the clock, printed")
+    parser.add_argument("--seconds", type=float, default=60.0, help="time budget (default 60)")
+    parser.add_argument("--iterations", type=int, default=0,
+                        help="case numbers to go through (default 0: until the time is up)")
+    parser.add_argument("--corpus", default=default_corpus(),
+                        help="folder searched for in.yaml/out.yaml/emit.yaml (default: the YAML "
+                             "test suite beside the repository; generated documents without it)")
     parser.add_argument("--modes", default="",
                         help="comma-separated modes to run (default: all): " + ", ".join(MODE_NAMES))
     parser.add_argument("--case", type=int, default=None, help="run only this case, in process")
