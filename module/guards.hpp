@@ -3,6 +3,12 @@
 
 #include "ref.hpp"
 
+#include <cstdint>
+
+#if defined(__linux__) && defined(__GLIBC__)
+#include <pthread.h>
+#endif
+
 namespace ymod {
 
 // Keeps a pending Python exception aside for the guard's lifetime (for
@@ -65,9 +71,42 @@ private:
     bool entered_;
 };
 
+// True when the calling thread's C stack is close to its end. The bound
+// is found once per thread; where the platform cannot tell, never true.
+inline bool stack_nearly_full() noexcept {
+#if defined(__linux__) && defined(__GLIBC__)
+    // Lowest address a guarded level may start from; 0 while unknown.
+    static thread_local std::uintptr_t floor = 0;
+    static thread_local bool known = false;
+    if (!known) [[unlikely]] {
+        known = true;
+        pthread_attr_t attr;
+        if (pthread_getattr_np(pthread_self(), &attr) == 0) {
+            void* low = nullptr;
+            size_t size = 0;
+            if (pthread_attr_getstack(&attr, &low, &size) == 0 && low && size) {
+                // Room kept for the callbacks and the interpreter below
+                // the deepest level: an eighth of the stack, 64 KiB..512 KiB.
+                size_t margin = size / 8;
+                if (margin < (64u << 10)) margin = 64u << 10;
+                if (margin > (512u << 10)) margin = 512u << 10;
+                if (margin < size) floor = reinterpret_cast<std::uintptr_t>(low) + margin;
+            }
+            pthread_attr_destroy(&attr);
+        }
+    }
+    auto here = reinterpret_cast<std::uintptr_t>(__builtin_frame_address(0));
+    return floor != 0 && here < floor;
+#else
+    return false;
+#endif
+}
+
 // Bounds the nesting of the composer and the serializer with a counter of
 // our own, so every supported interpreter stops at the same depth long
-// before the C stack is at risk.
+// before the C stack is at risk; a thread with a small stack, or a build
+// whose frames are larger (sanitizers), stops earlier, when the stack
+// itself runs low.
 class DepthGuard {
 public:
     static constexpr int kLimit = 10000;
@@ -76,6 +115,10 @@ public:
         if (depth_ >= kLimit) {
             PyErr_Format(PyExc_RecursionError,
                          "maximum nesting depth exceeded (%d levels)", kLimit);
+            entered_ = false;
+        } else if (stack_nearly_full()) {
+            PyErr_Format(PyExc_RecursionError,
+                         "nesting too deep for the C stack (%d levels)", depth_);
             entered_ = false;
         } else {
             ++depth_;
