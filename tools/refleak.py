@@ -22,15 +22,14 @@ import pickle
 import sys
 
 from tests.support.project import inside_repo
+from tests.support.workloads import every_event
 
 import yaml
 import yaml._yaml as ext
 from yaml.composer import ComposerError
 from yaml.emitter import EmitterError
-from yaml.events import (AliasEvent, DocumentEndEvent, DocumentStartEvent,
-                         MappingEndEvent, MappingStartEvent, ScalarEvent,
-                         SequenceEndEvent, SequenceStartEvent, StreamEndEvent,
-                         StreamStartEvent)
+from yaml.events import (DocumentStartEvent, MappingStartEvent, ScalarEvent,
+                         StreamEndEvent, StreamStartEvent)
 from yaml.nodes import MappingNode, ScalarNode, SequenceNode
 from yaml.parser import ParserError
 from yaml.reader import ReaderError
@@ -259,25 +258,6 @@ def parser_argument_errors():
 
 # -- emitter operations ------------------------------------------------------
 
-def every_event():
-    return [
-        StreamStartEvent(encoding="utf-8"),
-        DocumentStartEvent(explicit=True, version=(1, 1), tags={"!e!": "tag:example.com,2000:"}),
-        MappingStartEvent("m", "tag:example.com,2000:map", False, flow_style=False),
-        ScalarEvent(None, None, (True, False), "plain"),
-        SequenceStartEvent("s", None, True, flow_style=True),
-        ScalarEvent("x", "!e!int", (False, False), "1", style="'"),
-        AliasEvent("x"),
-        SequenceEndEvent(),
-        ScalarEvent(None, None, (False, True), "literal\ntext\n", style="|"),
-        ScalarEvent(None, None, (False, True), "folded " * 20, style=">"),
-        MappingEndEvent(),
-        DocumentEndEvent(explicit=True),
-        DocumentStartEvent(explicit=False),
-        ScalarEvent(None, None, (True, True), "second \u00e9", style='"'),
-        DocumentEndEvent(explicit=False),
-        StreamEndEvent(),
-    ]
 
 
 def emit_every_kind():
