@@ -15,11 +15,12 @@ import yaml
 import yaml._yaml as _yaml
 import yaml.composer
 import yaml.error
-from yaml.nodes import MappingNode, ScalarNode, SequenceNode
+from yaml.nodes import ScalarNode, SequenceNode
 
 from tests.support import suite
+from tests.support.graphs import isomorphism_problem
 
-from tests.support.project import REPO_ROOT as REPO, inside_repo as _inside_repo
+from tests.support.project import inside_repo as _inside_repo
 
 
 
@@ -141,38 +142,6 @@ class EventRoundTrip(unittest.TestCase):
         print("\n  event round trip: %d cases" % len(cases))
         for reason, count in sorted(rewrites.items()):
             print("    %4d x %s" % (count, reason))
-
-
-def isomorphism_problem(left, right):
-    """None when the two graphs match in structure, tags, values and
-    sharing; else a description of the first mismatch."""
-    forward, backward = {}, {}
-    stack = [(left, right, "root")]
-    while stack:
-        a, b, path = stack.pop()
-        if id(a) in forward or id(b) in backward:
-            if forward.get(id(a)) is not b or backward.get(id(b)) is not a:
-                return "%s: sharing differs" % path
-            continue
-        forward[id(a)], backward[id(b)] = b, a
-        if type(a) is not type(b):
-            return "%s: %s became %s" % (path, type(a).__name__, type(b).__name__)
-        if a.tag != b.tag:
-            return "%s: tag %r became %r" % (path, a.tag, b.tag)
-        if type(a) is ScalarNode:
-            if a.value != b.value:
-                return "%s: value %r became %r" % (path, a.value, b.value)
-            continue
-        if len(a.value) != len(b.value):
-            return "%s: %d items became %d" % (path, len(a.value), len(b.value))
-        if type(a) is SequenceNode:
-            for i, (x, y) in enumerate(zip(a.value, b.value)):
-                stack.append((x, y, "%s[%d]" % (path, i)))
-        elif type(a) is MappingNode:
-            for i, ((ka, va), (kb, vb)) in enumerate(zip(a.value, b.value)):
-                stack.append((ka, kb, "%s.key%d" % (path, i)))
-                stack.append((va, vb, "%s.value%d" % (path, i)))
-    return None
 
 
 class GraphRoundTrip(unittest.TestCase):
