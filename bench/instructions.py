@@ -42,14 +42,7 @@ def child(op, path, setup_only):
     dumper = run.trivial_resolver_class(_yaml.CEmitter, run.TRIVIAL_TAG)
     events = graph = None
     if op == "emit":
-        parser = _yaml.CParser(text)
-        events = []
-        while True:
-            event = parser.get_event()
-            if event is None:
-                break
-            events.append(event)
-        del parser
+        events = run.parsed_events(_yaml, text)
     elif op == "serialize":
         graph = loader(text).get_single_node()
     gc.collect()

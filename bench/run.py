@@ -157,6 +157,17 @@ class GeneratedStream:
         return b"".join(out)
 
 
+def parsed_events(_yaml, text):
+    """Every event of `text`, built with the host classes."""
+    parser = _yaml.CParser(text)
+    events = []
+    while True:
+        event = parser.get_event()
+        if event is None:
+            return events
+        events.append(event)
+
+
 def trivial_resolver_class(base, tag):
     class TrivialResolver(base):
         def descend_resolver(self, current_node, current_index):
@@ -200,14 +211,7 @@ def child_main(spec):
 
     # Prepared inputs (built with the host classes before any rebinding).
     if op == "emit":
-        parser = _yaml.CParser(text)
-        events = []
-        while True:
-            event = parser.get_event()
-            if event is None:
-                break
-            events.append(event)
-        del parser
+        events = parsed_events(_yaml, text)
     elif op in ("serialize_trivial", "serialize_default"):
         loader = TrivialLoader if op == "serialize_trivial" else yaml.Loader
         graph = loader(text).get_single_node()
