@@ -27,7 +27,9 @@ def child_env():
     test: its parent folder first, by absolute path, since the child runs in
     a scratch folder where a relative entry would name something else."""
     import yaml
-    parent = os.path.dirname(os.path.dirname(os.path.realpath(yaml.__file__)))
+    # Not resolved: a staged package links its modules to the source tree,
+    # whose folder holds no extension for this interpreter.
+    parent = os.path.dirname(os.path.dirname(os.path.abspath(yaml.__file__)))
     entries = [parent] + [os.path.abspath(p) for p in
                           os.environ.get("PYTHONPATH", "").split(os.pathsep) if p]
     return dict(os.environ, PYTHONPATH=os.pathsep.join(entries))

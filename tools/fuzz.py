@@ -1510,6 +1510,12 @@ def run_case(seed, index, ctx, mode_index=None):
     return name, None
 
 
+def memory_units_counted():
+    """False where the interpreter counts no blocks (PYTHONMALLOC=malloc, as
+    under the sanitizer runner): the leak check then sees nothing."""
+    return hasattr(sys, "gettotalrefcount") or sys.getallocatedblocks() > 0
+
+
 def memory_units():
     if hasattr(sys, "gettotalrefcount"):
         return sys.gettotalrefcount() + sys.getallocatedblocks()
@@ -1681,6 +1687,10 @@ def parent_main(args):
                                     if generated else "corpus " + args.corpus), flush=True)
     print("fuzz: libyaml reference %s" % (ctx.tool or "not built: libyaml_diff compares nothing"),
           flush=True)
+    if args.leak_every and not memory_units_counted():
+        print("fuzz: leak check off: this interpreter counts no memory blocks "
+              "(PYTHONMALLOC=malloc); leaks are left to the sanitizer and refleak runs",
+              flush=True)
     stats = Stats()
     index = 0
     limit = args.iterations or 1 << 62
