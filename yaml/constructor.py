@@ -257,7 +257,13 @@ class BaseConstructor:
                     push((current, _FILL_LIST))
                     for child in reversed(current.value):
                         if child not in done:
-                            push((child, None))
+                            # A str scalar can neither fail nor run code, so
+                            # building it now rather than in turn is the same.
+                            if (child.__class__ is ScalarNode
+                                    and codes.get(child.tag, default) in _PURE):
+                                done[child] = child.value
+                            else:
+                                push((child, None))
                     continue
                 elif kind is MappingNode and code is _DICT:
                     done[current] = {}
@@ -266,7 +272,11 @@ class BaseConstructor:
                     for pair in reversed(current.value):
                         for child in reversed(pair):
                             if child not in done:
-                                push((child, None))
+                                if (child.__class__ is ScalarNode
+                                        and codes.get(child.tag, default) in _PURE):
+                                    done[child] = child.value
+                                else:
+                                    push((child, None))
                     continue
             build = self._constructor_for(current)
             building[current] = None
@@ -388,6 +398,8 @@ class BaseConstructor:
 _PLANS = {}
 _STR, _INT, _FLOAT, _BOOL, _NULL, _LIST, _DICT, _ANY = (
     "str", "int", "float", "bool", "null", "list", "dict", "any")
+# Codes whose scalar is its own text.
+_PURE = frozenset((_STR, _ANY))
 _FILL_LIST = object()
 _FILL_DICT = object()
 _KIND_CODES = {ScalarNode: _STR, SequenceNode: _LIST, MappingNode: _DICT}
