@@ -133,6 +133,28 @@ class Overrides(OwnPackageTest):
         out = yaml.dump([text, text], Dumper=D)
         self.assertEqual(out, "- &id001 shared text\n- *id001\n")
 
+    def test_overridden_representer_lookup_is_called(self):
+        class D(yaml.Dumper):
+            def _representer_for(self, data):
+                if isinstance(data, str):
+                    return lambda dumper, text: dumper.represent_scalar("!s", text)
+                return super()._representer_for(data)
+        self.assertEqual(yaml.dump(["a", 1], Dumper=D), "- !s a\n- 1\n")
+
+    def test_default_style_changed_by_a_representer_reaches_later_values(self):
+        class D(yaml.Dumper):
+            pass
+
+        class Switch:
+            pass
+
+        def switch(dumper, data):
+            dumper.default_style = '"'
+            return dumper.represent_scalar("tag:yaml.org,2002:str", "on")
+        D.add_representer(Switch, switch)
+        self.assertEqual(yaml.dump(["a", Switch(), "b", None], Dumper=D),
+                         '- a\n- "on"\n- "b"\n- ! "null"\n')
+
     def test_overridden_represent_scalar_is_called(self):
         class D(yaml.Dumper):
             def represent_scalar(self, tag, value, style=None):

@@ -85,9 +85,6 @@ class BaseRepresenter:
         scalars = _SCALAR_PLANS.get(type(self), _NO_KEY)
         if scalars is _NO_KEY:
             scalars = _scalar_plan(type(self))
-        style = self.default_style
-        # What _plain_scalar says of a node the plan makes.
-        plain = not style
         start = self._start
         stack = [frame]
         while stack:
@@ -99,8 +96,11 @@ class BaseRepresenter:
                 continue
             make = scalars.get(item.__class__)
             if make is not None:
+                # Read each time, as represent_scalar does: a representer
+                # may change it between two values.
+                style = self.default_style
                 child = ScalarNode(make[0], make[1](item), None, None, style)
-                child_plain = plain
+                child_plain = not style   # what _plain_scalar would say
                 child_frame = None
             else:
                 child, child_frame = start(item)
@@ -262,7 +262,8 @@ def _scalar_plan(cls):
     plan = {}
     if (cls.ignore_aliases is SafeRepresenter.ignore_aliases
             and cls.represent_scalar is BaseRepresenter.represent_scalar
-            and cls._start is BaseRepresenter._start):
+            and cls._start is BaseRepresenter._start
+            and cls._representer_for is BaseRepresenter._representer_for):
         stock = {
             (str, BaseRepresenter.represent_str): (_TAG + "str", _same),
             (int, SafeRepresenter.represent_int): (_TAG + "int", int.__repr__),
