@@ -107,6 +107,22 @@ class LaterRegistration(OwnPackageTest):
         self.assertEqual(yaml.dump(data, Dumper=D), "- s\n- 3\n- true\n- null\n")
 
 
+class ClassesMadeOnTheFly(OwnPackageTest):
+
+    def test_used_classes_are_freed(self):
+        import weakref
+
+        def use():
+            L = type("L", (yaml.Loader,), {})
+            D = type("D", (yaml.Dumper,), {})
+            self.assertEqual(yaml.load("[a, 1]", Loader=L), ["a", 1])
+            self.assertEqual(yaml.dump(["a", 1], Dumper=D), "- a\n- 1\n")
+            return weakref.ref(L), weakref.ref(D)
+        refs = use()
+        gc.collect()
+        self.assertEqual([ref() for ref in refs], [None, None])
+
+
 class Overrides(OwnPackageTest):
     """Methods the inlined work stands for, overridden on a subclass."""
 

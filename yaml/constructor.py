@@ -20,6 +20,7 @@ import datetime
 import math
 import re
 import types
+import weakref
 
 from .error import MarkedYAMLError
 from .nodes import MappingNode, ScalarNode, SequenceNode
@@ -395,7 +396,8 @@ class BaseConstructor:
 # (tag -> code, code for other tags, whether mappings take merge keys), or to
 # None where the class changes a method those constructors rely on, which
 # sends every node down the general path. Any registration clears it.
-_PLANS = {}
+# Weak: a loader or dumper class made on the fly must still be freed.
+_PLANS = weakref.WeakKeyDictionary()
 _STR, _INT, _FLOAT, _BOOL, _NULL, _LIST, _DICT, _ANY = (
     "str", "int", "float", "bool", "null", "list", "dict", "any")
 # Codes whose scalar is its own text.

@@ -9,6 +9,7 @@ import base64
 import datetime
 import itertools
 import math
+import weakref
 
 from .error import YAMLError
 from .nodes import MappingNode, ScalarNode, SequenceNode
@@ -255,7 +256,8 @@ def _mapping_frame(tag, representer, mapping):
 # also keeps the stock ignore_aliases and represent_scalar; such values
 # never get an anchor, so their node is made on the spot. Registration
 # clears it.
-_SCALAR_PLANS = {}
+# Weak: a loader or dumper class made on the fly must still be freed.
+_SCALAR_PLANS = weakref.WeakKeyDictionary()
 
 
 def _scalar_plan(cls):
