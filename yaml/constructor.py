@@ -18,7 +18,9 @@ import base64
 import binascii
 import datetime
 import math
+import re
 import types
+import weakref
 
 from .error import MarkedYAMLError
 from .nodes import MappingNode, ScalarNode, SequenceNode
@@ -110,6 +112,7 @@ class BaseConstructor:
         if "yaml_constructors" not in cls.__dict__:
             cls.yaml_constructors = dict(cls.yaml_constructors)
         cls.yaml_constructors[tag] = constructor
+        _PLANS.clear()
 
     @classmethod
     def add_multi_constructor(cls, tag_prefix, multi_constructor):
@@ -119,6 +122,7 @@ class BaseConstructor:
         if "yaml_multi_constructors" not in cls.__dict__:
             cls.yaml_multi_constructors = dict(cls.yaml_multi_constructors)
         cls.yaml_multi_constructors[tag_prefix] = multi_constructor
+        _PLANS.clear()
 
     # -- objects -----------------------------------------------------------
 
@@ -147,6 +151,11 @@ class BaseConstructor:
         done = self.constructed_objects
         if node in done:
             return done[node]
+        plan = _PLANS.get(type(self), _NOTHING)
+        if plan is _NOTHING:
+            plan = _plan(type(self))
+        if plan is not None:
+            return self._construct_planned(node, plan)
         stack = [(node, None)]
         while stack:
             current, filling = stack.pop()
@@ -184,6 +193,137 @@ class BaseConstructor:
             done[current] = data
             del self.recursive_objects[current]
         return done[node]
+
+    def _construct_planned(self, node, plan):
+        """construct_object for the stock classes' own constructors: the
+        same objects built in the same order, with the work of the common
+        tags done here rather than through a bound generator per node."""
+        codes, default, merging = plan
+        done = self.constructed_objects
+        building = self.recursive_objects
+        stack = [(node, None)]
+        pop = stack.pop
+        push = stack.append
+        while stack:
+            current, filling = pop()
+            if filling is not None:
+                if filling is _FILL_LIST:
+                    done[current].extend([done[child] for child in current.value])
+                elif filling is _FILL_DICT:
+                    self._fill_dict(current, merging)
+                else:
+                    for _ in filling:
+                        pass
+                del building[current]
+                continue
+            if current in done:
+                continue
+            if current in building:
+                raise ConstructorError(None, None,
+                                       "found unconstructable recursive node",
+                                       current.start_mark)
+            code = codes.get(current.tag, default)
+            kind = current.__class__
+            if code is _ANY:
+                code = _KIND_CODES.get(kind)
+            if code is not None:
+                if kind is ScalarNode:
+                    value = current.value
+                    if code is _STR:
+                        done[current] = value
+                        continue
+                    if value.__class__ is not str:
+                        pass
+                    elif code is _INT:
+                        if (value.isdigit() and value.isascii()
+                                and (value[0] != "0" or value == "0")):
+                            done[current] = int(value)
+                            continue
+                    elif code is _FLOAT:
+                        if _SIMPLE_FLOAT(value):
+                            done[current] = float(value)
+                            continue
+                    elif code is _BOOL:
+                        found = _BOOL_TEXT.get(value)
+                        if found is not None:
+                            done[current] = found
+                            continue
+                    elif code is _NULL:
+                        if value in _NULL_TEXT:
+                            done[current] = None
+                            continue
+                elif kind is SequenceNode and code is _LIST:
+                    done[current] = []
+                    building[current] = None
+                    push((current, _FILL_LIST))
+                    for child in reversed(current.value):
+                        if child not in done:
+                            # A str scalar can neither fail nor run code, so
+                            # building it now rather than in turn is the same.
+                            if (child.__class__ is ScalarNode
+                                    and codes.get(child.tag, default) in _PURE):
+                                done[child] = child.value
+                            else:
+                                push((child, None))
+                    continue
+                elif kind is MappingNode and code is _DICT:
+                    done[current] = {}
+                    building[current] = None
+                    push((current, _FILL_DICT))
+                    for pair in reversed(current.value):
+                        for child in reversed(pair):
+                            if child not in done:
+                                if (child.__class__ is ScalarNode
+                                        and codes.get(child.tag, default) in _PURE):
+                                    done[child] = child.value
+                                else:
+                                    push((child, None))
+                    continue
+            build = self._constructor_for(current)
+            building[current] = None
+            data = build(current)
+            if isinstance(data, types.GeneratorType):
+                generator = data
+                data = next(generator, _NOTHING)
+                if data is _NOTHING:
+                    raise ConstructorError(None, None,
+                                           "the constructor for the tag %r yielded no object"
+                                           % (current.tag,), current.start_mark)
+                done[current] = data
+                children = getattr(build, "yaml_children", None)
+                if children is not None:
+                    push((current, generator))
+                    for child in reversed(children(current)):
+                        if child not in done:
+                            push((child, None))
+                    continue
+                for _ in generator:
+                    pass
+            done[current] = data
+            del building[current]
+        return done[node]
+
+    def _fill_dict(self, node, merging):
+        """Fills the dict made for a mapping node whose keys and values are
+        all built, as construct_mapping would."""
+        data = self.constructed_objects[node]
+        pairs = node.value
+        if merging:
+            merge_tag = _TAG + "merge"
+            for key_node, _ in pairs:
+                if key_node.tag == merge_tag:
+                    data.update(self.construct_mapping(node))
+                    return
+        done = self.constructed_objects
+        filled = {}
+        for key_node, value_node in pairs:
+            key = done[key_node]
+            try:
+                filled[key] = done[value_node]
+            except TypeError:
+                self._check_hashable(node, key_node, key)
+                raise
+        data.update(filled)
 
     def construct_undefined(self, node):
         raise ConstructorError(None, None,
@@ -249,6 +389,68 @@ class BaseConstructor:
             data = {}
             yield data
             data.update(self.construct_mapping(node))
+
+
+# What construct_object does for a node whose tag has one of the stock
+# constructors, decided once per loader class: _PLANS maps the class to
+# (tag -> code, code for other tags, whether mappings take merge keys), or to
+# None where the class changes a method those constructors rely on, which
+# sends every node down the general path. Any registration clears it.
+# Weak: a loader or dumper class made on the fly must still be freed.
+_PLANS = weakref.WeakKeyDictionary()
+_STR, _INT, _FLOAT, _BOOL, _NULL, _LIST, _DICT, _ANY = (
+    "str", "int", "float", "bool", "null", "list", "dict", "any")
+# Codes whose scalar is its own text.
+_PURE = frozenset((_STR, _ANY))
+_FILL_LIST = object()
+_FILL_DICT = object()
+_KIND_CODES = {ScalarNode: _STR, SequenceNode: _LIST, MappingNode: _DICT}
+_BOOL_TEXT = {"yes": True, "Yes": True, "YES": True, "true": True,
+              "True": True, "TRUE": True, "on": True, "On": True, "ON": True,
+              "no": False, "No": False, "NO": False, "false": False,
+              "False": False, "FALSE": False, "off": False, "Off": False,
+              "OFF": False}
+_NULL_TEXT = frozenset(("~", "null", "Null", "NULL", ""))
+# Floats that float() reads exactly as construct_yaml_float would.
+_SIMPLE_FLOAT = re.compile(r"[-+]?[0-9]+\.[0-9]*").fullmatch
+
+# The methods the inlined work stands for; a class that overrides one of
+# them is built the general way.
+_RELIED_ON = ("construct_object", "_constructor_for", "construct_scalar",
+              "construct_sequence", "construct_mapping", "_check",
+              "_check_hashable", "_expect_mapping", "_merge_sources",
+              "construct_yaml_str", "construct_yaml_int",
+              "construct_yaml_float", "construct_yaml_bool",
+              "construct_yaml_null", "construct_yaml_seq",
+              "construct_yaml_map", "construct_by_kind")
+
+
+def _plan(cls):
+    plan = None
+    stock = SafeConstructor if issubclass(cls, SafeConstructor) else BaseConstructor
+    if all(getattr(cls, name, None) is getattr(stock, name, None)
+           for name in _RELIED_ON):
+        functions = {
+            SafeConstructor.construct_yaml_str: _STR,
+            SafeConstructor.construct_yaml_int: _INT,
+            SafeConstructor.construct_yaml_float: _FLOAT,
+            SafeConstructor.construct_yaml_bool: _BOOL,
+            SafeConstructor.construct_yaml_null: _NULL,
+            SafeConstructor.construct_yaml_seq: _LIST,
+            SafeConstructor.construct_yaml_map: _DICT,
+            BaseConstructor.construct_by_kind: _ANY,
+        }
+        codes = {tag: functions.get(function)
+                 for tag, function in cls.yaml_constructors.items()
+                 if tag is not None}
+        # Tags without an exact constructor: the fallback decides, unless a
+        # multi-constructor may claim them first.
+        default = None
+        if not cls.yaml_multi_constructors:
+            default = functions.get(cls.yaml_constructors.get(None))
+        plan = (codes, default, stock is SafeConstructor)
+    _PLANS[cls] = plan
+    return plan
 
 
 def _bind(function, loader):

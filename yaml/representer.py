@@ -7,7 +7,9 @@ aliases elsewhere. Scalars are never shared: equal strings need no anchors.
 
 import base64
 import datetime
+import itertools
 import math
+import weakref
 
 from .error import YAMLError
 from .nodes import MappingNode, ScalarNode, SequenceNode
@@ -56,6 +58,7 @@ class BaseRepresenter:
         if "yaml_representers" not in cls.__dict__:
             cls.yaml_representers = dict(cls.yaml_representers)
         cls.yaml_representers[data_type] = representer
+        _SCALAR_PLANS.clear()
 
     @classmethod
     def add_multi_representer(cls, data_type, representer):
@@ -64,6 +67,7 @@ class BaseRepresenter:
         if "yaml_multi_representers" not in cls.__dict__:
             cls.yaml_multi_representers = dict(cls.yaml_multi_representers)
         cls.yaml_multi_representers[data_type] = representer
+        _SCALAR_PLANS.clear()
 
     def ignore_aliases(self, data):
         """True for objects that are written in full at every occurrence."""
@@ -79,16 +83,39 @@ class BaseRepresenter:
         node, frame = self._start(data)
         if frame is None:
             return node
+        scalars = _SCALAR_PLANS.get(type(self), _NO_KEY)
+        if scalars is _NO_KEY:
+            scalars = _scalar_plan(type(self))
+        start = self._start
         stack = [frame]
         while stack:
             frame = stack[-1]
-            item = next(frame.items, _END)
+            item = next(frame[1], _END)
             if item is _END:
-                frame.finish(self)
+                frame[0].flow_style = self._flow_style(frame[2])
                 stack.pop()
                 continue
-            child, child_frame = self._start(item)
-            frame.add(child)
+            make = scalars.get(item.__class__)
+            if make is not None:
+                # Read each time, as represent_scalar does: a representer
+                # may change it between two values.
+                style = self.default_style
+                child = ScalarNode(make[0], make[1](item), None, None, style)
+                child_plain = not style   # what _plain_scalar would say
+                child_frame = None
+            else:
+                child, child_frame = start(item)
+                child_plain = None
+            if frame[2]:
+                frame[2] = (_plain_scalar(child) if child_plain is None
+                            else child_plain)
+            if frame[3] is None:
+                frame[0].value.append(child)
+            elif frame[3] is _NO_KEY:
+                frame[3] = child
+            else:
+                frame[0].value.append((frame[3], child))
+                frame[3] = _NO_KEY
             if child_frame is not None:
                 stack.append(child_frame)
         return node
@@ -205,48 +232,63 @@ class BaseRepresenter:
 
 _END = object()
 _NO_KEY = object()
+_chain_pairs = itertools.chain.from_iterable
 
 
-class _SequenceFrame:
-    """A sequence node whose items are still being added."""
-
-    def __init__(self, node, items):
-        self.node = node
-        self.items = iter(items)
-        self.all_plain = True
-
-    def add(self, child):
-        self.node.value.append(child)
-        self.all_plain = self.all_plain and _plain_scalar(child)
-
-    def finish(self, representer):
-        self.node.flow_style = representer._flow_style(self.all_plain)
-
-
-class _MappingFrame(_SequenceFrame):
-    """A mapping node; `items` alternates keys and values."""
-
-    def __init__(self, node, pairs):
-        super().__init__(node, (x for pair in pairs for x in pair))
-        self.key = _NO_KEY
-
-    def add(self, child):
-        self.all_plain = self.all_plain and _plain_scalar(child)
-        if self.key is _NO_KEY:
-            self.key = child
-        else:
-            self.node.value.append((self.key, child))
-            self.key = _NO_KEY
-
+# A collection node whose contents are still being added: [node, iterator
+# over the items (keys and values alternating for a mapping), all items plain
+# scalars so far, None for a sequence or else the key node waiting for its
+# value (_NO_KEY when none is)].
 
 def _sequence_frame(representer, data):
     node = SequenceNode(_TAG + "seq", [], flow_style=None)
-    return node, _SequenceFrame(node, data)
+    return node, [node, iter(data), True, None]
 
 
 def _mapping_frame(tag, representer, mapping):
     node = MappingNode(tag, [], flow_style=None)
-    return node, _MappingFrame(node, representer._ordered_items(mapping))
+    items = _chain_pairs(representer._ordered_items(mapping))
+    return node, [node, items, True, _NO_KEY]
+
+
+# Per dumper class: exact type -> (tag, text of the value) for the scalar
+# types whose stock representer the class still uses, where the class
+# also keeps the stock ignore_aliases and represent_scalar; such values
+# never get an anchor, so their node is made on the spot. Registration
+# clears it.
+# Weak: a loader or dumper class made on the fly must still be freed.
+_SCALAR_PLANS = weakref.WeakKeyDictionary()
+
+
+def _scalar_plan(cls):
+    plan = {}
+    if (cls.ignore_aliases is SafeRepresenter.ignore_aliases
+            and cls.represent_scalar is BaseRepresenter.represent_scalar
+            and cls._start is BaseRepresenter._start
+            and cls._representer_for is BaseRepresenter._representer_for):
+        stock = {
+            (str, BaseRepresenter.represent_str): (_TAG + "str", _same),
+            (int, SafeRepresenter.represent_int): (_TAG + "int", int.__repr__),
+            (bool, SafeRepresenter.represent_bool): (_TAG + "bool", _bool_text),
+            (type(None), SafeRepresenter.represent_none): (_TAG + "null", _null_text),
+        }
+        for (data_type, function), make in stock.items():
+            if cls.yaml_representers.get(data_type) is function:
+                plan[data_type] = make
+    _SCALAR_PLANS[cls] = plan
+    return plan
+
+
+def _same(data):
+    return data
+
+
+def _bool_text(data):
+    return "true" if data else "false"
+
+
+def _null_text(data):
+    return "null"
 
 
 def _plain_scalar(node):

@@ -49,6 +49,8 @@ class BaseResolver:
             keys = list(first)
         for key in keys:
             cls.yaml_implicit_resolvers.setdefault(key, []).append((tag, regexp))
+        # Every class sharing a table must see the new row: drop them all.
+        _CANDIDATES.clear()
 
     def descend_resolver(self, current_node, current_index):
         """Enter a node below current_node; nothing to track."""
@@ -67,11 +69,22 @@ class BaseResolver:
         if kind is ScalarNode:
             if implicit[0] and isinstance(value, str):
                 table = self.yaml_implicit_resolvers
-                candidates = table.get(value[:1], ())
-                if None in table:
-                    candidates = list(candidates) + table[None]
-                for tag, regexp in candidates:
-                    if regexp.fullmatch(value):
+                entry = _CANDIDATES.get(id(table))
+                if entry is None or entry[0] is not table:
+                    entry = _candidates(table)
+                candidates = entry[1].get(value[:1], entry[2])
+                if candidates:
+                    known = entry[3]
+                    tag = known.get(value)
+                    if tag is None:
+                        tag = _NO_MATCH
+                        for row_tag, regexp in candidates:
+                            if regexp.fullmatch(value):
+                                tag = row_tag
+                                break
+                        if len(known) < _KNOWN_LIMIT and len(value) <= 64:
+                            known[value] = tag
+                    if tag is not _NO_MATCH:
                         return tag
             return self.DEFAULT_SCALAR_TAG
         if kind is SequenceNode:
@@ -79,6 +92,25 @@ class BaseResolver:
         if kind is MappingNode:
             return self.DEFAULT_MAPPING_TAG
         raise TypeError("unknown node kind: %r" % (kind,))
+
+
+# Per table (keyed by id, the table itself kept to tell a reused id apart):
+# (table, first character -> rows to try, the rows for any other first
+# character, value -> tag or _NO_MATCH already decided). Built from the
+# table on first use; add_implicit_resolver clears it all, so a row added
+# later is seen by the next value resolved.
+_CANDIDATES = {}
+_NO_MATCH = object()
+_KNOWN_LIMIT = 4096
+
+
+def _candidates(table):
+    anywhere = tuple(table.get(None, ()))
+    by_first = {key: tuple(rows) + anywhere
+                for key, rows in table.items() if key is not None}
+    entry = (table, by_first, anywhere, {})
+    _CANDIDATES[id(table)] = entry
+    return entry
 
 
 # The YAML 1.1 implicit types (yaml.org/type). Each row: tag suffix, the

@@ -1,0 +1,274 @@
+"""The shortcuts of load and dump: per-class plans and per-table memos that
+must see later registrations, inlined scalars that must still refuse bad
+values, subclasses that must take the general path, and the collector held
+off only while a document is built."""
+
+import gc
+import re
+import unittest
+
+from tests.support.project import OwnPackageTest
+
+import yaml
+from yaml.constructor import ConstructorError
+
+
+class LaterRegistration(OwnPackageTest):
+    """Each class is used once before its table changes, so a memo or plan
+    built by that first use has to be dropped."""
+
+    def test_implicit_resolver_added_after_use(self):
+        class L(yaml.Loader):
+            pass
+
+        class D(yaml.Dumper):
+            pass
+        # First use builds the memo for "abc" (first character 'a', no row)
+        # and for "on" (a bool row).
+        self.assertEqual(yaml.load("[abc, on, '5%']", Loader=L), ["abc", True, "5%"])
+        self.assertEqual(yaml.dump(["abc", "on"], Dumper=D), "- abc\n- 'on'\n")
+        yaml.add_implicit_resolver("!word", re.compile(r"abc|on"), list("ao"),
+                                   Loader=L, Dumper=D)
+        L.add_constructor("!word", lambda loader, node: ("word", node.value))
+        self.assertEqual(yaml.load("[abc, on]", Loader=L),
+                         [("word", "abc"), True])   # bool's row came first
+        # The dumper now has to quote "abc" to keep it a str.
+        self.assertEqual(yaml.dump(["abc"], Dumper=D), "- 'abc'\n")
+        # The stock classes never saw the row.
+        self.assertEqual(yaml.load("abc"), "abc")
+        self.assertEqual(yaml.dump("abc"), "abc\n")
+
+    def test_resolver_added_on_a_base_reaches_a_sharing_subclass(self):
+        class Base(yaml.Loader):
+            pass
+        Base.add_implicit_resolver("!pct", r"[0-9]+%", list("0123456789"))
+
+        class Child(Base):   # shares Base's table until it adds a row
+            pass
+        self.assertEqual(yaml.load("5$", Loader=Child), "5$")
+        Base.add_implicit_resolver("!usd", r"[0-9]+\$", list("0123456789"))
+        Base.add_constructor("!usd", lambda loader, node: ("usd", node.value))
+        self.assertEqual(yaml.load("5$", Loader=Child), ("usd", "5$"))
+
+    def test_constructors_registered_after_use(self):
+        class L(yaml.Loader):
+            pass
+        text = "{a: 1, b: [2.5, yes, ~, x]}"
+        self.assertEqual(yaml.load(text, Loader=L),
+                         {"a": 1, "b": [2.5, True, None, "x"]})
+        for tag, value in (("int", ("int", "1")), ("float", ("float", "2.5")),
+                           ("bool", ("bool", "yes")), ("null", ("null", "~")),
+                           ("str", ("str", "x"))):
+            with self.subTest(tag=tag):
+                class M(L):
+                    pass
+                yaml.load(text, Loader=M)   # the plan for M, made before
+                M.add_constructor("tag:yaml.org,2002:" + tag,
+                                  lambda loader, node, t=tag: (t, node.value))
+                data = yaml.load(text, Loader=M)
+                found = [item for pair in data.items() for item in pair]
+                found += found.pop()   # the list under "b"
+                self.assertIn(value, found)
+        self.assertEqual(yaml.load(text, Loader=L),
+                         {"a": 1, "b": [2.5, True, None, "x"]})
+
+    def test_multi_constructor_added_after_use_takes_unknown_tags(self):
+        class L(yaml.BaseLoader):
+            pass
+        self.assertEqual(yaml.load("!x [a]", Loader=L), ["a"])
+        L.add_multi_constructor("!", lambda loader, suffix, node: ("multi", suffix))
+        self.assertEqual(yaml.load("!x [a]", Loader=L), ("multi", "x"))
+
+    def test_collections_registered_after_use(self):
+        class L(yaml.Loader):
+            pass
+        self.assertEqual(yaml.load("[{a: 1}]", Loader=L), [{"a": 1}])
+        L.add_constructor("tag:yaml.org,2002:seq",
+                          lambda loader, node: tuple(loader.construct_sequence(node)))
+        L.add_constructor("tag:yaml.org,2002:map",
+                          lambda loader, node: sorted(loader.construct_mapping(node)))
+        self.assertEqual(yaml.load("[{b: 1, a: 2}]", Loader=L), (["a", "b"],))
+
+    def test_representers_registered_after_use(self):
+        class D(yaml.Dumper):
+            pass
+        data = ["s", 3, True, None]
+        self.assertEqual(yaml.dump(data, Dumper=D), "- s\n- 3\n- true\n- null\n")
+        for data_type, value in ((str, "s"), (int, 3), (bool, True),
+                                 (type(None), None)):
+            with self.subTest(type=data_type.__name__):
+                class E(D):
+                    pass
+                yaml.dump(data, Dumper=E)
+                E.add_representer(data_type, lambda dumper, item: dumper.represent_scalar(
+                    "!mine", "mine"))
+                self.assertIn("!mine", yaml.dump(data, Dumper=E))
+                self.assertEqual(yaml.dump(data, Dumper=E).count("!mine"), 1)
+        self.assertEqual(yaml.dump(data, Dumper=D), "- s\n- 3\n- true\n- null\n")
+
+
+class ClassesMadeOnTheFly(OwnPackageTest):
+
+    def test_used_classes_are_freed(self):
+        import weakref
+
+        def use():
+            L = type("L", (yaml.Loader,), {})
+            D = type("D", (yaml.Dumper,), {})
+            self.assertEqual(yaml.load("[a, 1]", Loader=L), ["a", 1])
+            self.assertEqual(yaml.dump(["a", 1], Dumper=D), "- a\n- 1\n")
+            return weakref.ref(L), weakref.ref(D)
+        refs = use()
+        gc.collect()
+        self.assertEqual([ref() for ref in refs], [None, None])
+
+
+class Overrides(OwnPackageTest):
+    """Methods the inlined work stands for, overridden on a subclass."""
+
+    def test_overridden_construct_scalar_is_called(self):
+        class L(yaml.Loader):
+            def construct_scalar(self, node):
+                return super().construct_scalar(node).upper()
+        self.assertEqual(yaml.load("[abc, {k: v}]", Loader=L), ["ABC", {"K": "V"}])
+
+    def test_overridden_construct_mapping_is_called(self):
+        class L(yaml.Loader):
+            def construct_mapping(self, node, deep=False):
+                mapping = super().construct_mapping(node, deep)
+                mapping["seen"] = True
+                return mapping
+        self.assertEqual(yaml.load("{a: {b: 1}}", Loader=L),
+                         {"a": {"b": 1, "seen": True}, "seen": True})
+
+    def test_overridden_ignore_aliases_shares_strings(self):
+        class D(yaml.Dumper):
+            def ignore_aliases(self, data):
+                return data is None
+        text = "shared text"
+        out = yaml.dump([text, text], Dumper=D)
+        self.assertEqual(out, "- &id001 shared text\n- *id001\n")
+
+    def test_overridden_representer_lookup_is_called(self):
+        class D(yaml.Dumper):
+            def _representer_for(self, data):
+                if isinstance(data, str):
+                    return lambda dumper, text: dumper.represent_scalar("!s", text)
+                return super()._representer_for(data)
+        self.assertEqual(yaml.dump(["a", 1], Dumper=D), "- !s a\n- 1\n")
+
+    def test_default_style_changed_by_a_representer_reaches_later_values(self):
+        class D(yaml.Dumper):
+            pass
+
+        class Switch:
+            pass
+
+        def switch(dumper, data):
+            dumper.default_style = '"'
+            return dumper.represent_scalar("tag:yaml.org,2002:str", "on")
+        D.add_representer(Switch, switch)
+        self.assertEqual(yaml.dump(["a", Switch(), "b", None], Dumper=D),
+                         '- a\n- "on"\n- "b"\n- ! "null"\n')
+
+    def test_overridden_represent_scalar_is_called(self):
+        class D(yaml.Dumper):
+            def represent_scalar(self, tag, value, style=None):
+                return super().represent_scalar(tag, value, style="'")
+        out = yaml.dump(["a", 1], Dumper=D)
+        self.assertTrue(out.startswith("- 'a'\n- "), out)
+        self.assertTrue(out.endswith(" '1'\n"), out)
+
+
+class SubclassesAndBadValues(OwnPackageTest):
+
+    def test_subclasses_of_builtins_dump_as_before(self):
+        class S(str):
+            pass
+
+        class I(int):
+            pass
+
+        class M(dict):
+            pass
+        for data in (S("x"), I(1), M(a=1)):
+            with self.subTest(type=type(data).__name__):
+                with self.assertRaises(yaml.representer.RepresenterError):
+                    yaml.dump(data)
+        D = type("D", (yaml.Dumper,), {})
+        D.add_multi_representer(str, lambda d, s: d.represent_scalar("!s", str(s)))
+        D.add_multi_representer(int, lambda d, i: d.represent_scalar("!i", str(i)))
+        self.assertEqual(yaml.dump([S("x"), I(1), "y", 2, True], Dumper=D),
+                         "- !s x\n- !i 1\n- y\n- 2\n- true\n")
+
+    def test_explicit_tags_still_refuse_bad_values(self):
+        for text, what in (("!!int 1.5", "an integer"), ("!!int ''", "an integer"),
+                           ("!!int '٣'", "an integer"),    # a non-ASCII digit
+                           ("!!float abc", "a float"), ("!!float '١.٥'", "a float"),
+                           ("!!bool maybe", "a boolean"), ("!!null none", "a null")):
+            with self.subTest(text=text):
+                with self.assertRaises(ConstructorError) as caught:
+                    yaml.load("- " + text)
+                self.assertIn("while constructing " + what, str(caught.exception))
+                self.assertEqual(caught.exception.problem_mark.column, 2)
+
+    def test_inlined_scalars_agree_with_the_general_path(self):
+        class Slow(yaml.Loader):
+            def construct_scalar(self, node):   # turns the plan off
+                return super().construct_scalar(node)
+        text = ("[0, 7, 010, 0x1f, 1_0, -3, +4, 12:30, 1.5, -0.0, +2., 1.5e3,"
+                " .inf, -.nan, yes, No, OFF, y, ~, null, '', !!int 3, !!float 2,"
+                " !!bool on, !!null '', !!str 5, '1.5', <<, =]")
+        fast, slow = yaml.load(text), yaml.load(text, Loader=Slow)
+        self.assertEqual(len(fast), len(slow))
+        for got, want in zip(fast, slow):
+            with self.subTest(value=want):
+                self.assertIs(type(got), type(want))
+                self.assertEqual(repr(got), repr(want))
+
+    def test_unhashable_key_is_refused_with_its_mark(self):
+        with self.assertRaises(ConstructorError) as caught:
+            yaml.load("a: 1\n[x]: 2\n")
+        self.assertIn("found unhashable key", str(caught.exception))
+        self.assertEqual(caught.exception.problem_mark.line, 1)
+
+
+class Collector(OwnPackageTest):
+
+    def setUp(self):
+        self.addCleanup(gc.enable if gc.isenabled() else gc.disable)
+
+    def test_collector_on_between_documents_and_after_errors(self):
+        seen = []
+
+        class L(yaml.Loader):
+            pass
+        L.add_constructor("!probe", lambda loader, node: seen.append(gc.isenabled()))
+        gc.enable()
+        for document in yaml.load_all("--- !probe\n--- !probe\n", Loader=L):
+            seen.append(("between", gc.isenabled()))
+        self.assertEqual(seen, [False, ("between", True), False, ("between", True)])
+        for call in (lambda: yaml.load("[a, !!int x]"),
+                     lambda: yaml.load("[a, b"),
+                     lambda: yaml.dump(object())):
+            with self.assertRaises(yaml.YAMLError):
+                call()
+            self.assertTrue(gc.isenabled())
+
+        def documents():
+            yield [1]
+            seen.append(("feeder", gc.isenabled()))
+            yield [2]
+        self.assertEqual(yaml.dump_all(documents()), "- 1\n---\n- 2\n")
+        self.assertEqual(seen[-1], ("feeder", True))
+
+    def test_collector_left_off_when_the_caller_had_it_off(self):
+        gc.disable()
+        self.assertEqual(yaml.load("[1]"), [1])
+        self.assertEqual(list(yaml.compose_all("a\n---\nb\n"))[1].value, "b")
+        self.assertEqual(yaml.dump([1]), "- 1\n")
+        self.assertFalse(gc.isenabled())
+
+
+if __name__ == "__main__":
+    unittest.main()
