@@ -4,6 +4,7 @@ values, subclasses that must take the general path, and the collector held
 off only while a document is built."""
 
 import gc
+import io
 import re
 import unittest
 
@@ -261,6 +262,30 @@ class Collector(OwnPackageTest):
             yield [2]
         self.assertEqual(yaml.dump_all(documents()), "- 1\n---\n- 2\n")
         self.assertEqual(seen[-1], ("feeder", True))
+
+    def test_file_streams_never_pause_the_collector(self):
+        # A read or write may block; other threads must keep collecting.
+        seen = []
+
+        class Probe(io.StringIO):
+            def read(self, size=-1):
+                seen.append(("read", gc.isenabled()))
+                return super().read(size)
+
+            def write(self, text):
+                seen.append(("write", gc.isenabled()))
+                return super().write(text)
+
+        gc.enable()
+        self.assertEqual(yaml.load(Probe("[1, 2]")), [1, 2])
+        self.assertEqual(list(yaml.load_all(Probe("a\n---\nb\n"))), ["a", "b"])
+        self.assertEqual(yaml.compose(Probe("x")).value, "x")
+        out = Probe()
+        yaml.dump_all([[1], {"a": 2}], out)
+        self.assertEqual(out.getvalue(), "- 1\n---\na: 2\n")
+        self.assertTrue(seen)
+        self.assertEqual({kind for kind, _ in seen}, {"read", "write"})
+        self.assertTrue(all(enabled for _, enabled in seen), seen)
 
     def test_collector_left_off_when_the_caller_had_it_off(self):
         gc.disable()

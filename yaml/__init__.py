@@ -41,12 +41,21 @@ class _CollectorPaused:
     also after an error, and only if it was on before; user code run
     between documents (a generator feeding dump_all, the caller of
     load_all) always sees it as the caller left it.
+
+    The pause is process-wide, so it is taken only when the work is bound
+    by the processor: input already in memory (str or bytes) and output
+    returned as text. A file object's read or write may block for as long
+    as its other end likes, and other threads would go without collections
+    all that time.
     """
 
-    __slots__ = ("paused",)
+    __slots__ = ("active", "paused")
+
+    def __init__(self, active=True):
+        self.active = active
 
     def __enter__(self):
-        self.paused = _gc.isenabled()
+        self.paused = self.active and _gc.isenabled()
         if self.paused:
             _gc.disable()
         return self
@@ -59,6 +68,10 @@ class _CollectorPaused:
 
 def _loader(stream, Loader):
     return (Loader if Loader is not None else loader.Loader)(stream)
+
+
+def _in_memory(stream):
+    return isinstance(stream, (str, bytes))
 
 
 def scan(stream, Loader=None):
@@ -85,7 +98,7 @@ def compose(stream, Loader=None):
     """The node graph of the stream's only document, or None."""
     instance = _loader(stream, Loader)
     try:
-        with _CollectorPaused():
+        with _CollectorPaused(_in_memory(stream)):
             return instance.get_single_node()
     finally:
         instance.dispose()
@@ -94,9 +107,10 @@ def compose(stream, Loader=None):
 def compose_all(stream, Loader=None):
     """The node graph of each document in turn."""
     instance = _loader(stream, Loader)
+    pause = _in_memory(stream)
     try:
         while instance.check_node():
-            with _CollectorPaused():
+            with _CollectorPaused(pause):
                 node = instance.get_node()
             yield node
     finally:
@@ -110,7 +124,7 @@ def load(stream, Loader=None):
     """
     instance = _loader(stream, Loader)
     try:
-        with _CollectorPaused():
+        with _CollectorPaused(_in_memory(stream)):
             return instance.get_single_data()
     finally:
         instance.dispose()
@@ -119,9 +133,10 @@ def load(stream, Loader=None):
 def load_all(stream, Loader=None):
     """The data of each document in turn."""
     instance = _loader(stream, Loader)
+    pause = _in_memory(stream)
     try:
         while instance.check_data():
-            with _CollectorPaused():
+            with _CollectorPaused(pause):
                 data = instance.get_data()
             yield data
     finally:
@@ -207,7 +222,7 @@ def dump_all(documents, stream=None, Dumper=None, default_style=None,
     try:
         instance.open()
         for data in documents:
-            with _CollectorPaused():
+            with _CollectorPaused(give_back):
                 instance.represent(data)
         instance.close()
     finally:
