@@ -21,7 +21,7 @@ import os
 import sys
 
 from tests.support.project import inside_repo
-from tests.support.workloads import every_event
+from tests.support.workloads import Chunked, every_event
 
 import yaml
 import yaml._yaml as ext
@@ -51,16 +51,6 @@ folded: >-
 """
 
 BROKEN = "a: [1, 2\nb: {c\n"
-
-
-class Chunked:
-    def __init__(self, data, chunk=7):
-        self.data, self.pos, self.chunk = data, 0, chunk
-
-    def read(self, size):
-        piece = self.data[self.pos:self.pos + min(size, self.chunk)]
-        self.pos += len(piece)
-        return piece
 
 
 def describe(obj):
@@ -153,9 +143,9 @@ def composed(source):
 
 WORKLOADS = [
     ("tokens over str", lambda: tokens(DOC)),
-    ("tokens over chunked reads", lambda: tokens(Chunked(DOC.encode("utf-8")))),
+    ("tokens over chunked reads", lambda: tokens(Chunked(DOC.encode("utf-8"), 7))),
     ("events over bytes", lambda: events(DOC.encode("utf-8"))),
-    ("events over chunked reads", lambda: events(Chunked(DOC))),
+    ("events over chunked reads", lambda: events(Chunked(DOC, 7))),
     ("nodes over str", lambda: nodes(DOC)),
     ("single node", lambda: single_node("a: &x [1, 2]\nb: *x\n")),
     ("raw scan and raw parse", lambda: raw_counts(DOC)),

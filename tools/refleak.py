@@ -22,7 +22,7 @@ import pickle
 import sys
 
 from tests.support.project import inside_repo
-from tests.support.workloads import every_event
+from tests.support.workloads import Chunked, every_event
 
 import yaml
 import yaml._yaml as ext
@@ -57,18 +57,6 @@ folded: >-
 --- second
 """
 SINGLE = "a: &x [1, 2]\nb: *x\nc: !!str 3\nk: v\n"
-
-
-class Chunked:
-    """read(size) handing out at most `chunk` items per call."""
-
-    def __init__(self, data, chunk=5):
-        self.data, self.pos, self.chunk = data, 0, chunk
-
-    def read(self, size):
-        piece = self.data[self.pos:self.pos + min(size, self.chunk)]
-        self.pos += len(piece)
-        return piece
 
 
 class Reads:

@@ -30,6 +30,16 @@ _TAG = "tag:yaml.org,2002:"
 _NOTHING = object()
 
 
+
+def _first_yield(generator, node):
+    """The object a two-step constructor yields before filling it in."""
+    data = next(generator, _NOTHING)
+    if data is _NOTHING:
+        raise ConstructorError(None, None,
+                               "the constructor for the tag %r yielded no object"
+                               % (node.tag,), node.start_mark)
+    return data
+
 class ConstructorError(MarkedYAMLError):
     """A node that cannot be turned into a Python object."""
 
@@ -175,11 +185,7 @@ class BaseConstructor:
             data = build(current)
             if isinstance(data, types.GeneratorType):
                 generator = data
-                data = next(generator, _NOTHING)
-                if data is _NOTHING:
-                    raise ConstructorError(None, None,
-                                           "the constructor for the tag %r yielded no object"
-                                           % (current.tag,), current.start_mark)
+                data = _first_yield(generator, current)
                 done[current] = data
                 children = getattr(build, "yaml_children", None)
                 if children is not None:
@@ -284,11 +290,7 @@ class BaseConstructor:
             data = build(current)
             if isinstance(data, types.GeneratorType):
                 generator = data
-                data = next(generator, _NOTHING)
-                if data is _NOTHING:
-                    raise ConstructorError(None, None,
-                                           "the constructor for the tag %r yielded no object"
-                                           % (current.tag,), current.start_mark)
+                data = _first_yield(generator, current)
                 done[current] = data
                 children = getattr(build, "yaml_children", None)
                 if children is not None:
