@@ -17,6 +17,19 @@ def yaml_modules():
     return yaml, yaml._yaml
 
 
+def scalar_events(source):
+    """Every scalar event a CParser over `source` gives, in order."""
+    yaml, _yaml = yaml_modules()
+    parser = _yaml.CParser(source)
+    out = []
+    while True:
+        event = parser.get_event()
+        if event is None:
+            return out
+        if isinstance(event, yaml.events.ScalarEvent):
+            out.append(event)
+
+
 def values_with_one_wide_char():
     """ASCII strings of length 1..19 with 'é', '€' or an astral character
     at every position, plus the pure ASCII ones."""
@@ -41,14 +54,7 @@ class ParsedText(OwnPackageTest):
         yaml, _yaml = yaml_modules()
         values = values_with_one_wide_char()
         doc = "".join("- {%s: %s}\n" % (dq(v), dq(v[::-1])) for v in values)
-        parser = _yaml.CParser(doc.encode("utf-8"))
-        got = []
-        while True:
-            event = parser.get_event()
-            if event is None:
-                break
-            if isinstance(event, yaml.events.ScalarEvent):
-                got.append(event.value)
+        got = [event.value for event in scalar_events(doc.encode("utf-8"))]
         expected = [x for v in values for x in (v, v[::-1])]
         self.assertEqual(got, expected)
 
@@ -79,28 +85,14 @@ class ParsedText(OwnPackageTest):
 
     def test_nul_and_empty_values(self):
         yaml, _yaml = yaml_modules()
-        parser = _yaml.CParser('- "a\\0b"\n- ""\n- "\\0"\n- "é\\0"\n')
-        values = []
-        while True:
-            event = parser.get_event()
-            if event is None:
-                break
-            if isinstance(event, yaml.events.ScalarEvent):
-                values.append(event.value)
+        values = [event.value for event in scalar_events('- "a\\0b"\n- ""\n- "\\0"\n- "é\\0"\n')]
         self.assertEqual(values, ["a\0b", "", "\0", "é\0"])
 
     def test_implicit_pairs(self):
         yaml, _yaml = yaml_modules()
         # libyaml counts the non-specific "!" as plain for the implicit flags.
         doc = "- plain\n- 'quoted'\n- !!str tagged\n- ! bang\n"
-        parser = _yaml.CParser(doc)
-        implicit = []
-        while True:
-            event = parser.get_event()
-            if event is None:
-                break
-            if isinstance(event, yaml.events.ScalarEvent):
-                implicit.append(event.implicit)
+        implicit = [event.implicit for event in scalar_events(doc)]
         self.assertEqual(implicit, [(True, False), (False, True), (False, False), (True, False)])
         for pair in implicit:
             self.assertIs(type(pair), tuple)
@@ -127,14 +119,7 @@ class ParsedText(OwnPackageTest):
                 "tag:yaml.org,2002:é"]
         # Verbatim tags; the last one URI-escaped, as a tag must be.
         doc = "".join("- !<%s> v\n" % t.replace("é", "%C3%A9") for t in tags)
-        parser = _yaml.CParser(doc)
-        got = []
-        while True:
-            event = parser.get_event()
-            if event is None:
-                break
-            if isinstance(event, yaml.events.ScalarEvent):
-                got.append(event.tag)
+        got = [event.tag for event in scalar_events(doc)]
         self.assertEqual(got, tags)
         root = yaml.Loader(doc).get_single_node()
         self.assertEqual([n.tag for n in root.value], tags)
@@ -166,14 +151,7 @@ class EmittedText(OwnPackageTest):
                                                 style='"' if i % 2 else None))
                 events += [E.SequenceEndEvent(), E.DocumentEndEvent(), E.StreamEndEvent()]
                 text = self.emit(events, allow_unicode=allow_unicode)
-                parsed = _yaml.CParser(text)
-                back = []
-                while True:
-                    event = parsed.get_event()
-                    if event is None:
-                        break
-                    if isinstance(event, E.ScalarEvent):
-                        back.append((event.anchor, event.tag, event.value))
+                back = [(event.anchor, event.tag, event.value) for event in scalar_events(text)]
                 expected = [("a%d" % i if i % 3 == 0 else None,
                              "tag:example.com,2000:t%d" % i if i % 5 == 0 else None, v)
                             for i, v in enumerate(values)]
