@@ -18,11 +18,11 @@ inline void release_pending(CParserObject* self) { yaml_event_delete(&self->pars
 
 inline yaml_event_type_t pending_type(CParserObject* self) { return self->parsed_event.type; }
 
-// Borrowed: the anchor map. Only a failed __init__ can leave something else
-// in the field.
+// Borrowed: the anchor map. __init__ sets it before the parser becomes
+// usable; only the collector's clear puts None back.
 PyObject* anchor_map(CParserObject* self) {
     if (PyDict_CheckExact(self->anchor_map)) [[likely]] return self->anchor_map;
-    PyErr_SetString(PyExc_RuntimeError, "the parser has no anchor map: CParser.__init__ failed");
+    PyErr_SetString(PyExc_RuntimeError, "the parser has no anchor map: it was cleared by the garbage collector");
     return nullptr;
 }
 

@@ -130,13 +130,15 @@ int cparser_init(PyObject* o, PyObject* args, PyObject* kwargs) {
             &self->libyaml_parser, reinterpret_cast<const unsigned char*>(PyBytes_AS_STRING(self->stream)),
             static_cast<size_t>(PyBytes_GET_SIZE(self->stream)));
     }
-    self->ready = 1;
 
     clear_field(self->cached_token);
     clear_field(self->cached_event);
     Ref anchors = Ref::steal(PyDict_New());
     if (!anchors) return -1;
     replace_field(self->anchor_map, std::move(anchors));
+    // Usable only once every step has succeeded: a failure above leaves the
+    // parser refusing work instead of reading stale look-ahead slots.
+    self->ready = 1;
     return 0;
 }
 

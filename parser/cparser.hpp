@@ -42,7 +42,7 @@ struct CParserObject {
     int read_chunk_offset;
     int text_input;
     // Bookkeeping of our own, not part of the parser's visible state.
-    int ready;      // 1 once __init__ has set an input
+    int ready;      // 1 once __init__ has run to its end; 0 while it runs and after it fails
     int busy;       // BusyGuard flag
     int depth;      // DepthGuard counter of the composer
 };
