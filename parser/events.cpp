@@ -121,8 +121,7 @@ PyObject* parser_event_to_object(CParserObject* self, yaml_event_t* event) {
 // New reference to the next event object (None past the stream end).
 PyObject* parser_parse(CParserObject* self) {
     EventHolder raw;
-    int ok = yaml_parser_parse(&self->libyaml_parser, &raw.event);
-    if (!libyaml_call_ok(self, ok)) return nullptr;
+    if (!libyaml_call_ok(self, raw.next(self))) return nullptr;
     return self->vtab->_event_to_object(self, &raw.event);
 }
 
@@ -131,19 +130,7 @@ PyObject* parser_raw_parse(PyObject* o, PyObject* const*, Py_ssize_t nargsf, PyO
     CParserObject* self = as_parser(o);
     ParserEntry entry(self);
     if (!entry) return nullptr;
-    int count = 0;
-    for (;;) {
-        yaml_event_type_t type;
-        {
-            EventHolder raw;
-            int ok = yaml_parser_parse(&self->libyaml_parser, &raw.event);
-            if (!libyaml_call_ok(self, ok)) return nullptr;
-            type = raw.event.type;
-        }
-        if (type == YAML_NO_EVENT) break;
-        ++count;
-    }
-    return PyLong_FromLong(count);
+    return count_records<EventHolder>(self);
 }
 
 PyObject* parser_get_event(PyObject* o, PyObject* const*, Py_ssize_t nargsf, PyObject* kwnames) {

@@ -2,12 +2,25 @@
 // the libyaml seam, marks and the style tables.
 #pragma once
 
+#include <cstdint>
 #include <cstring>
 
 #include "../module/mark.hpp"
 #include "layers.hpp"
 
 namespace ymod {
+
+// The value stored in an enum field of a libyaml record, as an int. Records
+// handed in from outside (through the operation table) may hold any value,
+// and loading one outside the enum's range through the enum type is
+// undefined; the bytes are copied instead.
+template <typename E>
+inline int raw_enum(const E& field) noexcept {
+    static_assert(sizeof(E) == sizeof(int));
+    int value;
+    std::memcpy(&value, &field, sizeof value);
+    return value;
+}
 
 // A raw token that lives for one scan; released exactly once, on every path.
 // A zero-filled record (what a failed scan leaves) is valid to release.
@@ -17,6 +30,11 @@ struct TokenHolder {
     TokenHolder(const TokenHolder&) = delete;
     TokenHolder& operator=(const TokenHolder&) = delete;
     ~TokenHolder() { yaml_token_delete(&token); }
+
+    // Scans the next token into the record; libyaml's result (1 or 0).
+    int next(CParserObject* self) { return yaml_parser_scan(&self->libyaml_parser, &token); }
+    // True for the empty token libyaml gives past the stream end.
+    bool empty() const noexcept { return raw_enum(token.type) == YAML_NO_TOKEN; }
 };
 
 // Same for a raw event of the event layer.
@@ -26,6 +44,9 @@ struct EventHolder {
     EventHolder(const EventHolder&) = delete;
     EventHolder& operator=(const EventHolder&) = delete;
     ~EventHolder() { yaml_event_delete(&event); }
+
+    int next(CParserObject* self) { return yaml_parser_parse(&self->libyaml_parser, &event); }
+    bool empty() const noexcept { return raw_enum(event.type) == YAML_NO_EVENT; }
 };
 
 // The check after every yaml_parser_scan / yaml_parser_parse: a Python
@@ -46,21 +67,27 @@ inline bool libyaml_call_ok(CParserObject* self, int result) {
     return false;
 }
 
+// raw_scan and raw_parse: runs libyaml over the rest of the input one record
+// at a time, releasing each at once, and counts the records before the first
+// empty one. The count is 64-bit, so a streamed input of any length that can
+// exist is counted exactly. New reference to the int; null with an exception
+// set.
+template <class Holder>
+PyObject* count_records(CParserObject* self) {
+    std::uint64_t count = 0;
+    for (;;) {
+        Holder raw;
+        if (!libyaml_call_ok(self, raw.next(self))) return nullptr;
+        if (raw.empty()) break;
+        ++count;
+    }
+    static_assert(sizeof(unsigned long long) >= sizeof count);
+    return PyLong_FromUnsignedLongLong(count);
+}
+
 // The one mark rule: Mark(input_name, index, line, column, None, None).
 inline Ref parser_mark(CParserObject* self, const yaml_mark_t& mark) {
     return make_mark(self->input_name, mark);
-}
-
-// The value stored in an enum field of a libyaml record, as an int. Records
-// handed in from outside (through the operation table) may hold any value,
-// and loading one outside the enum's range through the enum type is
-// undefined; the bytes are copied instead.
-template <typename E>
-inline int raw_enum(const E& field) noexcept {
-    static_assert(sizeof(E) == sizeof(int));
-    int value;
-    std::memcpy(&value, &field, sizeof value);
-    return value;
 }
 
 // Borrowed: the style argument of a scalar; None for "any" and unknown styles.

@@ -124,8 +124,7 @@ PyObject* parser_token_to_object(CParserObject* self, yaml_token_t* token) {
 // New reference to the next token object (None past the stream end).
 PyObject* parser_scan(CParserObject* self) {
     TokenHolder raw;
-    int ok = yaml_parser_scan(&self->libyaml_parser, &raw.token);
-    if (!libyaml_call_ok(self, ok)) return nullptr;
+    if (!libyaml_call_ok(self, raw.next(self))) return nullptr;
     return self->vtab->_token_to_object(self, &raw.token);
 }
 
@@ -134,19 +133,7 @@ PyObject* parser_raw_scan(PyObject* o, PyObject* const*, Py_ssize_t nargsf, PyOb
     CParserObject* self = as_parser(o);
     ParserEntry entry(self);
     if (!entry) return nullptr;
-    int count = 0;
-    for (;;) {
-        yaml_token_type_t type;
-        {
-            TokenHolder raw;
-            int ok = yaml_parser_scan(&self->libyaml_parser, &raw.token);
-            if (!libyaml_call_ok(self, ok)) return nullptr;
-            type = raw.token.type;
-        }
-        if (type == YAML_NO_TOKEN) break;
-        ++count;
-    }
-    return PyLong_FromLong(count);
+    return count_records<TokenHolder>(self);
 }
 
 PyObject* parser_get_token(PyObject* o, PyObject* const*, Py_ssize_t nargsf, PyObject* kwnames) {

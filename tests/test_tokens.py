@@ -11,7 +11,7 @@ import yaml._yaml as ext
 if not (inside_repo(yaml.__file__) and inside_repo(ext.__file__)):
     raise ImportError("tests must run against this project's yaml and yaml._yaml")
 
-from tests.parser_helpers import GlobalsTest, plain, vtable_slot  # noqa: E402
+from tests.parser_helpers import ChunkedStream, GlobalsTest, plain, vtable_slot  # noqa: E402
 
 TOKEN_CLASSES = ("StreamStartToken", "StreamEndToken", "DirectiveToken", "DocumentStartToken",
                  "DocumentEndToken", "BlockSequenceStartToken", "BlockMappingStartToken", "BlockEndToken",
@@ -142,6 +142,16 @@ class RawScanTest(GlobalsTest):
                 parser = yaml.Loader(source)
                 self.assertEqual(parser.raw_scan(), count)
                 self.assertEqual(parser.raw_scan(), 0)
+
+    def test_count_of_a_long_stream_is_exact(self):
+        # More tokens than a 16-bit count holds, streamed in small reads;
+        # the count must equal the tokens the converting path delivers.
+        data = b"[" + b", ".join(b"%d" % i for i in range(40000)) + b"]"
+        count = yaml.Loader(ChunkedStream(data, chunk=4096)).raw_scan()
+        self.assertIs(type(count), int)
+        self.assertEqual(count, len(tokens(data)))
+        # a scalar and an entry each but the last, in brackets, in a stream
+        self.assertEqual(count, 2 * 40000 + 3)
 
     def test_builds_no_objects_and_leaves_the_slot(self):
         parser = yaml.Loader("[a, b]")
