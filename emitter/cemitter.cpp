@@ -161,9 +161,9 @@ int cemitter_clear(PyObject* o) {
 }
 
 void cemitter_dealloc(PyObject* o) {
-    if (Py_TYPE(o)->tp_finalize) {
-        if (PyObject_CallFinalizerFromDealloc(o) < 0) return;  // resurrected
-    }
+    // The type has no finaliser of its own. A Python subclass's __del__
+    // has run by now: the interpreter's dealloc of the subclass runs it,
+    // and stops there if it resurrects the object, before calling this one.
     PyObject_GC_UnTrack(o);
     CEmitterObject* self = as_emitter(o);
     {

@@ -65,9 +65,9 @@ int mark_clear(PyObject* self) {
 }
 
 void mark_dealloc(PyObject* self) {
-    if (Py_TYPE(self)->tp_finalize) {
-        if (PyObject_CallFinalizerFromDealloc(self) < 0) return;  // resurrected
-    }
+    // The type has no finaliser of its own. A Python subclass's __del__
+    // has run by now: the interpreter's dealloc of the subclass runs it,
+    // and stops there if it resurrects the object, before calling this one.
     PyObject_GC_UnTrack(self);
     MarkObject* m = as_mark(self);
     Py_CLEAR(m->name);
