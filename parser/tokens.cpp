@@ -67,10 +67,11 @@ PyObject* parser_token_to_object(CParserObject* self, yaml_token_t* token) {
     if (!end_mark) return nullptr;
     PyObject* marks[] = {start_mark.get(), end_mark.get()};
 
-    if (PyObject* bare = bare_token_class(raw_enum(token->type))) {
+    const int type = raw_enum(token->type);
+    if (PyObject* bare = bare_token_class(type)) {
         return call_host(bare, marks, 2).release();
     }
-    switch (raw_enum(token->type)) {
+    switch (type) {
     case YAML_NO_TOKEN:
         Py_RETURN_NONE;
     case YAML_STREAM_START_TOKEN: {
@@ -94,7 +95,7 @@ PyObject* parser_token_to_object(CParserObject* self, yaml_token_t* token) {
     }
     case YAML_ALIAS_TOKEN:
     case YAML_ANCHOR_TOKEN: {
-        bool alias = token->type == YAML_ALIAS_TOKEN;
+        bool alias = type == YAML_ALIAS_TOKEN;
         Ref value = decode_text(alias ? token->data.alias.value : token->data.anchor.value);
         if (!value) return nullptr;
         PyObject* args[] = {value.get(), marks[0], marks[1]};
@@ -110,8 +111,9 @@ PyObject* parser_token_to_object(CParserObject* self, yaml_token_t* token) {
         const auto& s = token->data.scalar;
         Ref value = decode_text(s.value, s.length);
         if (!value) return nullptr;
-        PyObject* args[] = {value.get(), bool_object(s.style == YAML_PLAIN_SCALAR_STYLE), marks[0], marks[1],
-                            scalar_style_object(raw_enum(s.style))};
+        const int style = raw_enum(s.style);
+        PyObject* args[] = {value.get(), bool_object(style == YAML_PLAIN_SCALAR_STYLE), marks[0], marks[1],
+                            scalar_style_object(style)};
         return call_host(names.ScalarToken, args, 5).release();
     }
     default:

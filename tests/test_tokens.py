@@ -242,11 +242,18 @@ class RawRecordTest(unittest.TestCase):
     def test_any_encoding_and_any_style(self):
         self.assertIsNone(self.convert(self.parser, ctypes.byref(self.token(1))).encoding)
         value = ctypes.create_string_buffer(b"v")
-        scalar = self.token(21)
-        scalar.put(8, ctypes.c_void_p, ctypes.addressof(value))
-        scalar.put(16, ctypes.c_size_t, 1)
-        token = self.convert(self.parser, ctypes.byref(scalar))
-        self.assertEqual((token.value, token.plain, token.style), ("v", False, None))
+        # Styles outside libyaml's enum are read as plain ints, never
+        # loaded through the enum type (the sanitizer build checks that).
+        table = [(0, False, None), (1, True, ""), (5, False, ">"), (6, False, None), (99, False, None),
+                 (-1, False, None)]
+        for style, plain_flag, style_text in table:
+            with self.subTest(style=style):
+                scalar = self.token(21)
+                scalar.put(8, ctypes.c_void_p, ctypes.addressof(value))
+                scalar.put(16, ctypes.c_size_t, 1)
+                scalar.put(24, ctypes.c_int, style)
+                token = self.convert(self.parser, ctypes.byref(scalar))
+                self.assertEqual((token.value, token.plain, token.style), ("v", plain_flag, style_text))
 
     def test_encodings(self):
         table = [(1, None), (2, "utf-16-le"), (3, "utf-16-be"), (9, None)]
