@@ -8,8 +8,6 @@
 namespace ymod {
 namespace {
 
-CEmitterObject* as_emitter(PyObject* o) { return reinterpret_cast<CEmitterObject*>(o); }
-
 PyObject* cemitter_new(PyTypeObject* type, PyObject*, PyObject*) {
     PyObject* o = type->tp_alloc(type, 0);  // zero-filled: the libyaml emitter included
     if (!o) return nullptr;
@@ -87,8 +85,7 @@ int cemitter_init(PyObject* o, PyObject* args, PyObject* kwargs) {
     yaml_emitter_delete(&self->emitter);
     std::memset(&self->emitter, 0, sizeof self->emitter);
     if (!yaml_emitter_initialize(&self->emitter)) {
-        PyErr_SetNone(PyExc_MemoryError);
-        return -1;
+        return no_memory();
     }
 
     assign_field(self->stream, a[kStream]);

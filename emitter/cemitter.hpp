@@ -41,6 +41,9 @@ struct CEmitterObject {
     int depth;      // DepthGuard counter of the serializer passes
 };
 
+// The instance behind a method's `self`.
+inline CEmitterObject* as_emitter(PyObject* o) noexcept { return reinterpret_cast<CEmitterObject*>(o); }
+
 // Entry check of every emitting method: the libyaml emitter must be
 // initialised and not running already (a callback re-entering it is refused).
 class EmitterEntry {

@@ -225,7 +225,7 @@ const Signature unpickle_sig{"__pyx_unpickle_Mark", unpickle_params, 3, 3};
 [[gnu::noinline, gnu::cold]] void raise_bad_checksum(int64_t checksum) {
     Ref pickle = Ref::steal(PyImport_ImportModule("pickle"));
     if (!pickle) return;
-    Ref error = Ref::steal(PyObject_GetAttr(pickle.get(), names.PickleError));
+    Ref error = read_attr(pickle.get(), names.PickleError);
     if (!error) return;
     PyErr_Format(error.get(), "Incompatible checksums (0x%x vs (0x%x, 0x%x, 0x%x) = (%s))",
                  static_cast<unsigned>(checksum & 0xffffffffu), static_cast<unsigned>(kChecksum),

@@ -84,7 +84,7 @@ int optional_attr(PyObject* obj, PyObject* name, Ref& out) {
     out = Ref::steal(value);
     return r;
 #else
-    out = Ref::steal(PyObject_GetAttr(obj, name));
+    out = read_attr(obj, name);
     if (out) return 1;
     if (!PyErr_ExceptionMatches(PyExc_AttributeError)) return -1;
     PyErr_Clear();
@@ -218,9 +218,9 @@ int copy_host_names() {
             if (!cls_name) break;
             Ref package = lookup_global(names.yaml);
             if (!package) return -1;
-            Ref submodule = Ref::steal(PyObject_GetAttr(package.get(), *row.submodule));
+            Ref submodule = read_attr(package.get(), *row.submodule);
             if (!submodule) return -1;
-            Ref cls = Ref::steal(PyObject_GetAttr(submodule.get(), *cls_name));
+            Ref cls = read_attr(submodule.get(), *cls_name);
             if (!cls) return -1;
             if (PyDict_SetItem(state.dict, *cls_name, cls.get()) < 0) return -1;
         }

@@ -9,8 +9,6 @@
 namespace ymod {
 namespace {
 
-CParserObject* as_parser(PyObject* o) { return reinterpret_cast<CParserObject*>(o); }
-
 PyObject* cparser_new(PyTypeObject* type, PyObject*, PyObject*) {
     PyObject* o = type->tp_alloc(type, 0);  // zero-filled: libyaml records included
     if (!o) return nullptr;
@@ -86,8 +84,7 @@ int cparser_init(PyObject* o, PyObject* args, PyObject* kwargs) {
     self->ready = 0;
     release_libyaml(self);
     if (!yaml_parser_initialize(&self->libyaml_parser)) {
-        PyErr_SetNone(PyExc_MemoryError);
-        return -1;
+        return no_memory();
     }
     self->parsed_event.type = YAML_NO_EVENT;
 

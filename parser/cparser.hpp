@@ -47,6 +47,9 @@ struct CParserObject {
     int depth;      // DepthGuard counter of the composer
 };
 
+// The instance behind a method's `self`.
+inline CParserObject* as_parser(PyObject* o) noexcept { return reinterpret_cast<CParserObject*>(o); }
+
 // Entry check of every parsing method: the parser must have an input and
 // must not be running already (a callback re-entering it is refused).
 class ParserEntry {

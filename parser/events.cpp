@@ -5,8 +5,6 @@
 namespace ymod {
 namespace {
 
-inline CParserObject* as_parser(PyObject* o) { return reinterpret_cast<CParserObject*>(o); }
-
 inline Ref decode(const yaml_char_t* text) { return decode_text(text); }
 
 // New reference: (major, minor), or None without a version directive.
@@ -138,12 +136,7 @@ PyObject* parser_get_event(PyObject* o, PyObject* const*, Py_ssize_t nargsf, PyO
     CParserObject* self = as_parser(o);
     ParserEntry entry(self);
     if (!entry) return nullptr;
-    if (self->cached_event != Py_None) {
-        PyObject* event = self->cached_event;
-        self->cached_event = Py_NewRef(Py_None);
-        return event;  // the slot's reference passes to the caller
-    }
-    return self->vtab->_parse(self);
+    return take_slot(self, self->cached_event, self->vtab->_parse);
 }
 
 PyObject* parser_peek_event(PyObject* o, PyObject* const*, Py_ssize_t nargsf, PyObject* kwnames) {
@@ -151,12 +144,7 @@ PyObject* parser_peek_event(PyObject* o, PyObject* const*, Py_ssize_t nargsf, Py
     CParserObject* self = as_parser(o);
     ParserEntry entry(self);
     if (!entry) return nullptr;
-    if (self->cached_event == Py_None) {
-        Ref event = Ref::steal(self->vtab->_parse(self));
-        if (!event) return nullptr;
-        replace_field(self->cached_event, std::move(event));
-    }
-    return Py_NewRef(self->cached_event);
+    return peek_slot(self, self->cached_event, self->vtab->_parse);
 }
 
 PyObject* parser_check_event(PyObject* o, PyObject* const* args, Py_ssize_t nargsf, PyObject* kwnames) {
@@ -164,20 +152,7 @@ PyObject* parser_check_event(PyObject* o, PyObject* const* args, Py_ssize_t narg
     CParserObject* self = as_parser(o);
     ParserEntry entry(self);
     if (!entry) return nullptr;
-    if (self->cached_event == Py_None) {
-        Ref event = Ref::steal(self->vtab->_parse(self));
-        if (!event) return nullptr;
-        replace_field(self->cached_event, std::move(event));
-        if (self->cached_event == Py_None) Py_RETURN_FALSE;
-    }
-    Py_ssize_t nargs = PyVectorcall_NARGS(nargsf);
-    if (nargs == 0) Py_RETURN_TRUE;
-    Ref cls = Ref::steal(PyObject_GetAttr(self->cached_event, names.dunder_class));
-    if (!cls) return nullptr;
-    for (Py_ssize_t i = 0; i < nargs; ++i) {
-        if (args[i] == cls.get()) Py_RETURN_TRUE;
-    }
-    Py_RETURN_FALSE;
+    return check_slot(self, self->cached_event, self->vtab->_parse, args, PyVectorcall_NARGS(nargsf));
 }
 
 }  // namespace ymod

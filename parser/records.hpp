@@ -85,6 +85,51 @@ PyObject* count_records(CParserObject* self) {
     return PyLong_FromUnsignedLongLong(count);
 }
 
+// The one-object look-ahead of the token and event layers: `slot` is
+// `cached_token` or `cached_event`, `produce` the layer's `_scan` or
+// `_parse` (new reference, None past the end, null with an exception set).
+using Produce = PyObject* (*)(CParserObject* self);
+
+// Fills an empty slot with the next object; None past the end leaves it
+// empty. False with an exception set, the slot still empty.
+inline bool fill_slot(CParserObject* self, PyObject*& slot, Produce produce) {
+    if (slot != Py_None) return true;
+    Ref next = Ref::steal(produce(self));
+    if (!next) return false;
+    replace_field(slot, std::move(next));
+    return true;
+}
+
+// get_*: the slot's object, emptying the slot, or else the next object,
+// which is not stored. New reference; null with an exception set.
+inline PyObject* take_slot(CParserObject* self, PyObject*& slot, Produce produce) {
+    if (slot == Py_None) return produce(self);
+    PyObject* object = slot;
+    slot = Py_NewRef(Py_None);
+    return object;  // the slot's reference passes to the caller
+}
+
+// peek_*: the next object, left in the slot. New reference.
+inline PyObject* peek_slot(CParserObject* self, PyObject*& slot, Produce produce) {
+    if (!fill_slot(self, slot, produce)) return nullptr;
+    return Py_NewRef(slot);
+}
+
+// check_*: whether a next object exists and, when choices are given,
+// whether its __class__ is one of them by identity. New reference to a bool.
+inline PyObject* check_slot(CParserObject* self, PyObject*& slot, Produce produce, PyObject* const* choices,
+                            Py_ssize_t count) {
+    if (!fill_slot(self, slot, produce)) return nullptr;
+    if (slot == Py_None) Py_RETURN_FALSE;
+    if (count == 0) Py_RETURN_TRUE;
+    Ref cls = read_attr(slot, names.dunder_class);
+    if (!cls) return nullptr;
+    for (Py_ssize_t i = 0; i < count; ++i) {
+        if (choices[i] == cls.get()) Py_RETURN_TRUE;
+    }
+    Py_RETURN_FALSE;
+}
+
 // The one mark rule: Mark(input_name, index, line, column, None, None).
 inline Ref parser_mark(CParserObject* self, const yaml_mark_t& mark) {
     return make_mark(self->input_name, mark);

@@ -5,8 +5,6 @@
 namespace ymod {
 namespace {
 
-inline CParserObject* as_parser(PyObject* o) { return reinterpret_cast<CParserObject*>(o); }
-
 // New reference: the tag token's (handle, suffix); an empty handle (verbatim
 // tags, the lone "!") is reported as None.
 Ref tag_pair(const yaml_char_t* handle_text, const yaml_char_t* suffix_text) {
@@ -47,14 +45,6 @@ PyObject* bare_token_class(int type) {
     }
 }
 
-// Fills an empty look-ahead slot with one scanned token (None at the end).
-bool fill_token_slot(CParserObject* self) {
-    if (self->cached_token != Py_None) return true;
-    Ref token = Ref::steal(self->vtab->_scan(self));
-    if (!token) return false;
-    replace_field(self->cached_token, std::move(token));
-    return true;
-}
 
 }  // namespace
 
@@ -143,12 +133,7 @@ PyObject* parser_get_token(PyObject* o, PyObject* const*, Py_ssize_t nargsf, PyO
     CParserObject* self = as_parser(o);
     ParserEntry entry(self);
     if (!entry) return nullptr;
-    if (self->cached_token != Py_None) {
-        PyObject* token = self->cached_token;
-        self->cached_token = Py_NewRef(Py_None);
-        return token;  // the slot's reference passes to the caller
-    }
-    return self->vtab->_scan(self);
+    return take_slot(self, self->cached_token, self->vtab->_scan);
 }
 
 PyObject* parser_peek_token(PyObject* o, PyObject* const*, Py_ssize_t nargsf, PyObject* kwnames) {
@@ -156,8 +141,7 @@ PyObject* parser_peek_token(PyObject* o, PyObject* const*, Py_ssize_t nargsf, Py
     CParserObject* self = as_parser(o);
     ParserEntry entry(self);
     if (!entry) return nullptr;
-    if (!fill_token_slot(self)) return nullptr;
-    return Py_NewRef(self->cached_token);
+    return peek_slot(self, self->cached_token, self->vtab->_scan);
 }
 
 PyObject* parser_check_token(PyObject* o, PyObject* const* args, Py_ssize_t nargsf, PyObject* kwnames) {
@@ -165,16 +149,7 @@ PyObject* parser_check_token(PyObject* o, PyObject* const* args, Py_ssize_t narg
     CParserObject* self = as_parser(o);
     ParserEntry entry(self);
     if (!entry) return nullptr;
-    if (!fill_token_slot(self)) return nullptr;
-    if (self->cached_token == Py_None) Py_RETURN_FALSE;
-    Py_ssize_t nargs = PyVectorcall_NARGS(nargsf);
-    if (nargs == 0) Py_RETURN_TRUE;
-    Ref cls = Ref::steal(PyObject_GetAttr(self->cached_token, names.dunder_class));
-    if (!cls) return nullptr;
-    for (Py_ssize_t i = 0; i < nargs; ++i) {
-        if (args[i] == cls.get()) Py_RETURN_TRUE;
-    }
-    Py_RETURN_FALSE;
+    return check_slot(self, self->cached_token, self->vtab->_scan, args, PyVectorcall_NARGS(nargsf));
 }
 
 }  // namespace ymod
