@@ -5,12 +5,10 @@
 namespace ymod {
 namespace {
 
-inline Ref decode(const yaml_char_t* text) { return decode_text(text); }
-
 // New reference: (major, minor), or None without a version directive.
 Ref version_object(const yaml_version_directive_t* version) {
     if (!version) return Ref::none();
-    return Ref::steal(Py_BuildValue("(ii)", version->major, version->minor));
+    return version_pair(version->major, version->minor);
 }
 
 // New reference: handle -> prefix in list order (a later equal handle wins),
@@ -20,9 +18,9 @@ Ref tags_object(const yaml_tag_directive_t* start, const yaml_tag_directive_t* e
     Ref tags = Ref::steal(PyDict_New());
     if (!tags) return Ref();
     for (const yaml_tag_directive_t* d = start; d != end; ++d) {
-        Ref handle = decode(d->handle);
+        Ref handle = decode_text(d->handle);
         if (!handle) return Ref();
-        Ref prefix = decode(d->prefix);
+        Ref prefix = decode_text(d->prefix);
         if (!prefix) return Ref();
         if (PyDict_SetItem(tags.get(), handle.get(), prefix.get()) < 0) return Ref();
     }
@@ -32,7 +30,7 @@ Ref tags_object(const yaml_tag_directive_t* start, const yaml_tag_directive_t* e
 // Collection starts share one shape: (anchor, tag, implicit, marks, flow_style).
 Ref collection_start(PyObject* class_name, const yaml_char_t* anchor_text, const yaml_char_t* tag_text,
                      int implicit, PyObject* start_mark, PyObject* end_mark, PyObject* flow_style) {
-    Ref anchor = decode(anchor_text);
+    Ref anchor = decode_text(anchor_text);
     if (!anchor) return Ref();
     Ref tag = decode_tag(tag_text);
     if (!tag) return Ref();
@@ -75,14 +73,14 @@ PyObject* parser_event_to_object(CParserObject* self, yaml_event_t* event) {
         return call_host(names.DocumentEndEvent, args, 3).release();
     }
     case YAML_ALIAS_EVENT: {
-        Ref anchor = decode(event->data.alias.anchor);
+        Ref anchor = decode_text(event->data.alias.anchor);
         if (!anchor) return nullptr;
         PyObject* args[] = {anchor.get(), marks[0], marks[1]};
         return call_host(names.AliasEvent, args, 3).release();
     }
     case YAML_SCALAR_EVENT: {
         const auto& s = event->data.scalar;
-        Ref anchor = decode(s.anchor);
+        Ref anchor = decode_text(s.anchor);
         if (!anchor) return nullptr;
         Ref tag = decode_tag(s.tag);
         if (!tag) return nullptr;

@@ -135,6 +135,9 @@ inline Ref parser_mark(CParserObject* self, const yaml_mark_t& mark) {
     return make_mark(self->input_name, mark);
 }
 
+// New reference: a version directive's (major, minor).
+inline Ref version_pair(int major, int minor) { return Ref::steal(Py_BuildValue("(ii)", major, minor)); }
+
 // Borrowed: the style argument of a scalar; None for "any" and unknown styles.
 inline PyObject* scalar_style_object(int style) noexcept {
     switch (style) {

@@ -71,7 +71,7 @@ PyObject* parser_token_to_object(CParserObject* self, yaml_token_t* token) {
     }
     case YAML_VERSION_DIRECTIVE_TOKEN: {
         const auto& v = token->data.version_directive;
-        Ref value = Ref::steal(Py_BuildValue("(ii)", v.major, v.minor));
+        Ref value = version_pair(v.major, v.minor);
         if (!value) return nullptr;
         PyObject* args[] = {names.YAML_, value.get(), marks[0], marks[1]};
         return call_host(names.DirectiveToken, args, 4).release();
