@@ -223,7 +223,7 @@ PyObject* const* const unpickle_params[] = {&names.pyx_type, &names.pyx_checksum
 const Signature unpickle_sig{"__pyx_unpickle_Mark", unpickle_params, 3, 3};
 
 [[gnu::noinline, gnu::cold]] void raise_bad_checksum(int64_t checksum) {
-    Ref pickle = Ref::steal(PyImport_ImportModule("pickle"));
+    Ref pickle = Ref::steal(PyImport_Import(names.pickle));
     if (!pickle) return;
     Ref error = read_attr(pickle.get(), names.PickleError);
     if (!error) return;
@@ -286,13 +286,9 @@ PyObject* unpickle_mark(PyObject*, PyObject* const* args, Py_ssize_t nargsf, PyO
     Ref result = Ref::steal(
         PyObject_CallMethodOneArg(reinterpret_cast<PyObject*>(&MarkType), names.dunder_new, a[0]));
     if (!result) return nullptr;
-    if (state != Py_None) {
-        if (!PyObject_TypeCheck(result.get(), &MarkType)) {
-            PyErr_SetString(PyExc_TypeError, "Mark.__new__ returned an object that is not a Mark");
-            return nullptr;
-        }
-        if (apply_state(as_mark(result.get()), state) < 0) return nullptr;
-    }
+    // Mark.__new__ refuses a class that is not Mark or a subtype, and
+    // allocates an instance of the class it is given: a Mark in any case.
+    if (state != Py_None && apply_state(as_mark(result.get()), state) < 0) return nullptr;
     return result.release();
 }
 
