@@ -211,22 +211,9 @@ def mark_summary(mark):
     return (mark.name, mark.index, mark.line, mark.column)
 
 
-def drain_events(parser):
-    out = []
-    while parser.check_event():
-        event = parser.get_event()
-        out.append((type(event).__name__, getattr(event, "value", None),
-                    getattr(event, "encoding", None), mark_summary(event.start_mark)))
-    return out
-
-
-def drain_tokens(parser):
-    out = []
-    while parser.check_token():
-        token = parser.get_token()
-        out.append((type(token).__name__, getattr(token, "value", None),
-                    getattr(token, "encoding", None), mark_summary(token.start_mark)))
-    return out
+def item_summary(item):
+    return (type(item).__name__, getattr(item, "value", None), getattr(item, "encoding", None),
+            mark_summary(item.start_mark))
 
 
 def node_summary(node):
@@ -237,11 +224,23 @@ def node_summary(node):
     return (type(node).__name__, node.tag, value, mark_summary(node.start_mark))
 
 
-def drain_nodes(parser):
+def drain(check, get, summary=item_summary):
     out = []
-    while parser.check_node():
-        out.append(node_summary(parser.get_node()))
+    while check():
+        out.append(summary(get()))
     return out
+
+
+def drain_events(parser):
+    return drain(parser.check_event, parser.get_event)
+
+
+def drain_tokens(parser):
+    return drain(parser.check_token, parser.get_token)
+
+
+def drain_nodes(parser):
+    return drain(parser.check_node, parser.get_node, node_summary)
 
 
 class ReinitTest(unittest.TestCase):
