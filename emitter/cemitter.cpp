@@ -8,8 +8,6 @@
 namespace ymod {
 namespace {
 
-CEmitterObject* as_emitter(PyObject* o) { return reinterpret_cast<CEmitterObject*>(o); }
-
 PyObject* cemitter_new(PyTypeObject* type, PyObject*, PyObject*) {
     PyObject* o = type->tp_alloc(type, 0);  // zero-filled: the libyaml emitter included
     if (!o) return nullptr;
@@ -21,6 +19,7 @@ PyObject* cemitter_new(PyTypeObject* type, PyObject*, PyObject*) {
     e->emitted_nodes = Py_NewRef(Py_None);
     e->anchor_names = Py_NewRef(Py_None);
     e->encoding_option = Py_NewRef(Py_None);
+    e->serializer_state = -1;  // not opened (zero would read as opened)
     return o;
 }
 
@@ -78,17 +77,16 @@ int cemitter_init(PyObject* o, PyObject* args, PyObject* kwargs) {
     BusyGuard busy(self->busy, "emitter");
     if (!busy.entered()) return -1;
 
-    if (self->ready) {
-        // A second __init__ starts over with a fresh libyaml emitter.
-        yaml_emitter_delete(&self->emitter);
-        std::memset(&self->emitter, 0, sizeof self->emitter);
-        self->ready = 0;
-    }
+    // Usable only once every step below has succeeded. A second __init__
+    // starts over with a fresh libyaml emitter, also after a failed one
+    // (which leaves the emitter initialised); a zero-filled record of a
+    // fresh instance is valid to delete.
+    self->ready = 0;
+    yaml_emitter_delete(&self->emitter);
+    std::memset(&self->emitter, 0, sizeof self->emitter);
     if (!yaml_emitter_initialize(&self->emitter)) {
-        PyErr_SetNone(PyExc_MemoryError);
-        return -1;
+        return no_memory();
     }
-    self->ready = 1;
 
     assign_field(self->stream, a[kStream]);
     self->text_output = 0;
@@ -133,6 +131,7 @@ int cemitter_init(PyObject* o, PyObject* args, PyObject* kwargs) {
     replace_field(self->anchor_names, std::move(anchors));
     self->anchor_counter = 0;
     self->serializer_state = -1;
+    self->ready = 1;
     return 0;
 }
 
@@ -159,9 +158,9 @@ int cemitter_clear(PyObject* o) {
 }
 
 void cemitter_dealloc(PyObject* o) {
-    if (Py_TYPE(o)->tp_finalize) {
-        if (PyObject_CallFinalizerFromDealloc(o) < 0) return;  // resurrected
-    }
+    // The type has no finaliser of its own. A Python subclass's __del__
+    // has run by now: the interpreter's dealloc of the subclass runs it,
+    // and stops there if it resurrects the object, before calling this one.
     PyObject_GC_UnTrack(o);
     CEmitterObject* self = as_emitter(o);
     {

@@ -36,10 +36,13 @@ struct CEmitterObject {
     int text_output;
     PyObject* encoding_option;
     // Bookkeeping of our own, not part of the emitter's visible state.
-    int ready;      // 1 once __init__ has initialised the libyaml emitter
+    int ready;      // 1 once __init__ has run to its end; 0 while it runs and after it fails
     int busy;       // BusyGuard flag
     int depth;      // DepthGuard counter of the serializer passes
 };
+
+// The instance behind a method's `self`.
+inline CEmitterObject* as_emitter(PyObject* o) noexcept { return reinterpret_cast<CEmitterObject*>(o); }
 
 // Entry check of every emitting method: the libyaml emitter must be
 // initialised and not running already (a callback re-entering it is refused).

@@ -70,7 +70,7 @@ bool scalar_style(PyObject* style, yaml_scalar_style_t* out) {
 
 Ref Source::get() const {
     if (!name) return Ref::borrow(object);
-    return Ref::steal(PyObject_GetAttr(object, name));
+    return read_attr(object, name);
 }
 
 bool stream_encoding(CEmitterObject* self, const Source& encoding, yaml_encoding_t* out) {
@@ -168,18 +168,9 @@ bool TagDirectives::collect(const Source& source) {
 
 namespace {
 
-Ref read_attr(PyObject* object, PyObject* name) {
-    return Ref::steal(PyObject_GetAttr(object, name));
-}
-
 bool read_truth(PyObject* object, PyObject* name, bool* out) {
     Ref value = read_attr(object, name);
     return value && truth(value.get(), out);
-}
-
-int no_memory() {
-    PyErr_SetNone(PyExc_MemoryError);
-    return -1;
 }
 
 // implicit[0] and implicit[1] as C ints; None gives 0 and 0.
@@ -327,7 +318,7 @@ const Signature emit_sig{"emit", emit_params, 1, 1};
 PyObject* cemitter_emit(PyObject* o, PyObject* const* args, Py_ssize_t nargsf, PyObject* kwnames) {
     PyObject* event_object;
     if (!bind_args(emit_sig, args, nargsf, kwnames, &event_object)) return nullptr;
-    CEmitterObject* self = reinterpret_cast<CEmitterObject*>(o);
+    CEmitterObject* self = as_emitter(o);
     EmitterEntry entry(self);
     if (!entry) return nullptr;
     yaml_event_t event;

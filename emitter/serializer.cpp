@@ -6,20 +6,9 @@
 namespace ymod {
 namespace {
 
-CEmitterObject* as_emitter(PyObject* o) { return reinterpret_cast<CEmitterObject*>(o); }
-
-int no_memory() {
-    PyErr_SetNone(PyExc_MemoryError);
-    return -1;
-}
-
 int serializer_error(const char* message) {
     raise_host_error(names.SerializerError, message);
     return -1;
-}
-
-Ref read_attr(PyObject* object, PyObject* name) {
-    return Ref::steal(PyObject_GetAttr(object, name));
 }
 
 // Unpacks a mapping item into exactly two values (new references).

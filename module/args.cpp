@@ -31,12 +31,12 @@ namespace {
     PyErr_Format(PyExc_TypeError, "%.200s() keywords must be strings", name);
 }
 
-// 1 when `key` names `param`, 0 when not, -1 on error. Interned names match by
-// pointer; anything else that is a str is compared by value.
-int same_name(PyObject* key, PyObject* param) {
-    if (key == param) return 1;
-    if (!PyUnicode_Check(key)) return 0;
-    return PyUnicode_Compare(key, param) == 0;
+// Whether `key` names `param` (an interned str). Interned names match by
+// pointer; any other str is compared by value, which cannot fail between two
+// str objects; a key that is not a str names nothing.
+bool same_name(PyObject* key, PyObject* param) {
+    if (key == param) return true;
+    return PyUnicode_Check(key) && PyUnicode_Compare(key, param) == 0;
 }
 
 // A view of keywords as parallel arrays of names and values, whatever their
@@ -70,9 +70,7 @@ bool bind_core(const Signature& sig, PyObject* const* args, Py_ssize_t nargs, co
     for (Py_ssize_t i = nargs; i < sig.count; ++i) {
         PyObject* param = *sig.params[i];
         for (Py_ssize_t k = 0; k < kw.count; ++k) {
-            int same = same_name(kw.key(k), param);
-            if (same < 0) return false;
-            if (same) {
+            if (same_name(kw.key(k), param)) {
                 out[i] = kw.value(k);
                 ++matched;
                 break;
@@ -92,16 +90,10 @@ bool bind_core(const Signature& sig, PyObject* const* args, Py_ssize_t nargs, co
             return false;
         }
         bool known = false;
-        for (Py_ssize_t i = nargs; i < sig.count && !known; ++i) {
-            int same = same_name(key, *sig.params[i]);
-            if (same < 0) return false;
-            known = same;
-        }
+        for (Py_ssize_t i = nargs; i < sig.count && !known; ++i) known = same_name(key, *sig.params[i]);
         if (known) continue;
         for (Py_ssize_t i = 0; i < nargs; ++i) {
-            int same = same_name(key, *sig.params[i]);
-            if (same < 0) return false;
-            if (same) {
+            if (same_name(key, *sig.params[i])) {
                 raise_multiple(sig.name, key);
                 return false;
             }

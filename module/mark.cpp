@@ -65,9 +65,9 @@ int mark_clear(PyObject* self) {
 }
 
 void mark_dealloc(PyObject* self) {
-    if (Py_TYPE(self)->tp_finalize) {
-        if (PyObject_CallFinalizerFromDealloc(self) < 0) return;  // resurrected
-    }
+    // The type has no finaliser of its own. A Python subclass's __del__
+    // has run by now: the interpreter's dealloc of the subclass runs it,
+    // and stops there if it resurrects the object, before calling this one.
     PyObject_GC_UnTrack(self);
     MarkObject* m = as_mark(self);
     Py_CLEAR(m->name);
@@ -223,9 +223,9 @@ PyObject* const* const unpickle_params[] = {&names.pyx_type, &names.pyx_checksum
 const Signature unpickle_sig{"__pyx_unpickle_Mark", unpickle_params, 3, 3};
 
 [[gnu::noinline, gnu::cold]] void raise_bad_checksum(int64_t checksum) {
-    Ref pickle = Ref::steal(PyImport_ImportModule("pickle"));
+    Ref pickle = Ref::steal(PyImport_Import(names.pickle));
     if (!pickle) return;
-    Ref error = Ref::steal(PyObject_GetAttr(pickle.get(), names.PickleError));
+    Ref error = read_attr(pickle.get(), names.PickleError);
     if (!error) return;
     PyErr_Format(error.get(), "Incompatible checksums (0x%x vs (0x%x, 0x%x, 0x%x) = (%s))",
                  static_cast<unsigned>(checksum & 0xffffffffu), static_cast<unsigned>(kChecksum),
@@ -286,13 +286,9 @@ PyObject* unpickle_mark(PyObject*, PyObject* const* args, Py_ssize_t nargsf, PyO
     Ref result = Ref::steal(
         PyObject_CallMethodOneArg(reinterpret_cast<PyObject*>(&MarkType), names.dunder_new, a[0]));
     if (!result) return nullptr;
-    if (state != Py_None) {
-        if (!PyObject_TypeCheck(result.get(), &MarkType)) {
-            PyErr_SetString(PyExc_TypeError, "Mark.__new__ returned an object that is not a Mark");
-            return nullptr;
-        }
-        if (apply_state(as_mark(result.get()), state) < 0) return nullptr;
-    }
+    // Mark.__new__ refuses a class that is not Mark or a subtype, and
+    // allocates an instance of the class it is given: a Mark in any case.
+    if (state != Py_None && apply_state(as_mark(result.get()), state) < 0) return nullptr;
     return result.release();
 }
 

@@ -30,7 +30,6 @@ int init_names() {
     YMOD_INTERNED_NAMES(YMOD_INTERN)
 #undef YMOD_INTERN
     if (!consts.empty_tuple && !(consts.empty_tuple = PyTuple_New(0))) return -1;
-    if (!consts.empty_bytes && !(consts.empty_bytes = PyBytes_FromStringAndSize("", 0))) return -1;
     if (!consts.empty_str && !(consts.empty_str = PyUnicode_FromStringAndSize("", 0))) return -1;
     if (!consts.int_0 && !(consts.int_0 = PyLong_FromLong(0))) return -1;
     if (!consts.int_1 && !(consts.int_1 = PyLong_FromLong(1))) return -1;
@@ -84,7 +83,7 @@ int optional_attr(PyObject* obj, PyObject* name, Ref& out) {
     out = Ref::steal(value);
     return r;
 #else
-    out = Ref::steal(PyObject_GetAttr(obj, name));
+    out = read_attr(obj, name);
     if (out) return 1;
     if (!PyErr_ExceptionMatches(PyExc_AttributeError)) return -1;
     PyErr_Clear();
@@ -218,9 +217,9 @@ int copy_host_names() {
             if (!cls_name) break;
             Ref package = lookup_global(names.yaml);
             if (!package) return -1;
-            Ref submodule = Ref::steal(PyObject_GetAttr(package.get(), *row.submodule));
+            Ref submodule = read_attr(package.get(), *row.submodule);
             if (!submodule) return -1;
-            Ref cls = Ref::steal(PyObject_GetAttr(submodule.get(), *cls_name));
+            Ref cls = read_attr(submodule.get(), *cls_name);
             if (!cls) return -1;
             if (PyDict_SetItem(state.dict, *cls_name, cls.get()) < 0) return -1;
         }
@@ -234,16 +233,17 @@ int copy_host_names() {
 int check_pickling(PyTypeObject* type) {
     PyObject* type_obj = reinterpret_cast<PyObject*>(type);
     PyObject* base = reinterpret_cast<PyObject*>(&PyBaseObject_Type);
-    static const char* const inherited[] = {"__reduce_ex__", "__getstate__"};
-    for (const char* attr : inherited) {
-        Ref mine = Ref::steal(PyObject_GetAttrString(type_obj, attr));
-        Ref objects = mine ? Ref::steal(PyObject_GetAttrString(base, attr)) : Ref();
+    for (PyObject* attr : {names.dunder_reduce_ex, names.dunder_getstate}) {
+        Ref mine = read_attr(type_obj, attr);
+        Ref objects = mine ? read_attr(base, attr) : Ref();
         if (!objects) return -1;
         if (mine.get() != objects.get()) return 0;  // a custom protocol stays untouched
     }
     PyObject* dict = type->tp_dict;
-    if (dict && PyDict_GetItemString(dict, "__reduce__") && PyDict_GetItemString(dict, "__setstate__")) {
-        return 0;
+    if (dict) {
+        PyObject* reduce = PyDict_GetItemWithError(dict, names.dunder_reduce);
+        PyObject* setstate = reduce ? PyDict_GetItemWithError(dict, names.dunder_setstate) : nullptr;
+        if (setstate) return 0;
     }
     if (!PyErr_Occurred()) {
         PyErr_Format(PyExc_RuntimeError, "Unable to initialize pickling for %.200s", type->tp_name);
@@ -290,6 +290,10 @@ Ref import_host_package() {
 }
 
 int execute(PyObject* module) {
+    // Creation has made the names, and a second call does nothing; asking
+    // again keeps execution safe on its own, as it uses them from the start.
+    if (init_names() < 0) return -1;
+
     // __builtins__
 #if PY_VERSION_HEX >= 0x030D0000
     Ref builtins = Ref::steal(PyImport_AddModuleRef("builtins"));
@@ -297,11 +301,10 @@ int execute(PyObject* module) {
     Ref builtins = Ref::borrow(PyImport_AddModule("builtins"));
 #endif
     if (!builtins) return -1;
-    if (PyObject_SetAttrString(module, "__builtins__", builtins.get()) < 0) return -1;
+    if (PyObject_SetAttr(module, names.builtins_, builtins.get()) < 0) return -1;
     assign_field(state.builtins, builtins.get());
 
     if (version_check() < 0) return -1;
-    if (init_names() < 0) return -1;
 
     PyObject* modules = PyImport_GetModuleDict();
     int present = PyDict_Contains(modules, names.yaml_dot_yaml);
@@ -330,16 +333,12 @@ int execute(PyObject* module) {
 
 // Copies one import-spec attribute into the new module's namespace; a
 // missing attribute is skipped.
-int copy_spec_attr(PyObject* spec, const char* attr, PyObject* dict, const char* key,
-                   bool skip_none) {
-    Ref value = Ref::steal(PyObject_GetAttrString(spec, attr));
-    if (!value) {
-        if (!PyErr_ExceptionMatches(PyExc_AttributeError)) return -1;
-        PyErr_Clear();
-        return 0;
-    }
+int copy_spec_attr(PyObject* spec, PyObject* attr, PyObject* dict, PyObject* key, bool skip_none) {
+    Ref value;
+    int found = optional_attr(spec, attr, value);
+    if (found <= 0) return found;
     if (skip_none && value.get() == Py_None) return 0;
-    return PyDict_SetItemString(dict, key, value.get());
+    return PyDict_SetItem(dict, key, value.get());
 }
 
 }  // namespace
@@ -357,16 +356,17 @@ PyObject* module_create(PyObject* spec, PyModuleDef*) {
     }
     if (state.module) return Py_NewRef(state.module);
 
-    Ref name = Ref::steal(PyObject_GetAttrString(spec, "name"));
+    if (init_names() < 0) return nullptr;
+    Ref name = read_attr(spec, names.name);
     if (!name) return nullptr;
     Ref module = Ref::steal(PyModule_NewObject(name.get()));
     if (!module) return nullptr;
     PyObject* dict = PyModule_GetDict(module.get());
     if (!dict) return nullptr;
-    if (copy_spec_attr(spec, "loader", dict, "__loader__", false) < 0 ||
-        copy_spec_attr(spec, "origin", dict, "__file__", false) < 0 ||
-        copy_spec_attr(spec, "parent", dict, "__package__", false) < 0 ||
-        copy_spec_attr(spec, "submodule_search_locations", dict, "__path__", true) < 0) {
+    if (copy_spec_attr(spec, names.loader, dict, names.dunder_loader, false) < 0 ||
+        copy_spec_attr(spec, names.origin, dict, names.dunder_file, false) < 0 ||
+        copy_spec_attr(spec, names.parent, dict, names.dunder_package, false) < 0 ||
+        copy_spec_attr(spec, names.submodule_search_locations, dict, names.dunder_path, true) < 0) {
         return nullptr;
     }
     return module.release();

@@ -92,6 +92,10 @@ namespace ymod {
     X(dunder_class, "__class__")                                 \
     X(dunder_dict, "__dict__")                                   \
     X(dunder_new, "__new__")                                     \
+    X(dunder_reduce, "__reduce__")                               \
+    X(dunder_reduce_ex, "__reduce_ex__")                         \
+    X(dunder_setstate, "__setstate__")                           \
+    X(dunder_getstate, "__getstate__")                           \
     X(update, "update")                                          \
     X(read, "read")                                              \
     X(write, "write")                                            \
@@ -142,7 +146,6 @@ namespace ymod {
     X(YAML_, "YAML")                                             \
     X(TAG_, "TAG")                                               \
     X(question, "?")                                             \
-    X(bang, "!")                                                 \
     X(invalid_event, "invalid event %s")                         \
     X(style_single, "'")                                         \
     X(style_double, "\"")                                        \
@@ -177,7 +180,6 @@ struct Names {
 // Shared constants (all immortal for the life of the process).
 struct Constants {
     PyObject* empty_tuple;
-    PyObject* empty_bytes;
     PyObject* empty_str;
     PyObject* int_0;
     PyObject* int_1;

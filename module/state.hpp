@@ -42,6 +42,16 @@ void raise_object(PyObject* obj);
 PyObject* module_create(PyObject* spec, PyModuleDef* def);
 int module_exec(PyObject* module);
 
+// New reference to `obj.name`; empty with the lookup's exception set.
+inline Ref read_attr(PyObject* obj, PyObject* name) { return Ref::steal(PyObject_GetAttr(obj, name)); }
+
+// Sets MemoryError without arguments (a failed libyaml initialiser or
+// allocation); returns -1.
+[[gnu::cold]] inline int no_memory() {
+    PyErr_SetNone(PyExc_MemoryError);
+    return -1;
+}
+
 // Optional attribute lookup: 1 and `out` set when present, 0 and `out` empty
 // when the lookup raised AttributeError (cleared), -1 on any other error.
 int optional_attr(PyObject* obj, PyObject* name, Ref& out);

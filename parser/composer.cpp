@@ -11,18 +11,16 @@
 namespace ymod {
 namespace {
 
-inline CParserObject* as_parser(PyObject* o) { return reinterpret_cast<CParserObject*>(o); }
-
 // Releases the pending raw event; the slot reads YAML_NO_EVENT afterwards.
 inline void release_pending(CParserObject* self) { yaml_event_delete(&self->parsed_event); }
 
 inline yaml_event_type_t pending_type(CParserObject* self) { return self->parsed_event.type; }
 
-// Borrowed: the anchor map. Only a failed __init__ can leave something else
-// in the field.
+// Borrowed: the anchor map. __init__ sets it before the parser becomes
+// usable; only the collector's clear puts None back.
 PyObject* anchor_map(CParserObject* self) {
     if (PyDict_CheckExact(self->anchor_map)) [[likely]] return self->anchor_map;
-    PyErr_SetString(PyExc_RuntimeError, "the parser has no anchor map: CParser.__init__ failed");
+    PyErr_SetString(PyExc_RuntimeError, "the parser has no anchor map: it was cleared by the garbage collector");
     return nullptr;
 }
 
@@ -210,7 +208,7 @@ PyObject* parser_compose_node(CParserObject* self, PyObject* parent, PyObject* i
             Ref first_ref = Ref::borrow(first);  // the lookups below may run Python code
             Ref mark = parser_mark(self, event.start_mark);
             if (!mark) return nullptr;
-            Ref first_mark = Ref::steal(PyObject_GetAttr(first_ref.get(), names.start_mark));
+            Ref first_mark = read_attr(first_ref.get(), names.start_mark);
             if (!first_mark) return nullptr;
             raise_composer_error(names.found_duplicate_anchor, first_mark.get(), names.second_occurrence,
                                  mark.get());
@@ -297,7 +295,7 @@ PyObject* parser_get_single_node(PyObject* o, PyObject* const*, Py_ssize_t nargs
     if (pending_type(self) != YAML_STREAM_END_EVENT) {
         Ref mark = parser_mark(self, self->parsed_event.start_mark);
         if (!mark) return nullptr;
-        Ref root_mark = Ref::steal(PyObject_GetAttr(document.get(), names.start_mark));
+        Ref root_mark = read_attr(document.get(), names.start_mark);
         if (!root_mark) return nullptr;
         raise_composer_error(names.expected_single_document, root_mark.get(), names.found_another_document,
                              mark.get());

@@ -9,8 +9,6 @@
 namespace ymod {
 namespace {
 
-CParserObject* as_parser(PyObject* o) { return reinterpret_cast<CParserObject*>(o); }
-
 PyObject* cparser_new(PyTypeObject* type, PyObject*, PyObject*) {
     PyObject* o = type->tp_alloc(type, 0);  // zero-filled: libyaml records included
     if (!o) return nullptr;
@@ -86,8 +84,7 @@ int cparser_init(PyObject* o, PyObject* args, PyObject* kwargs) {
     self->ready = 0;
     release_libyaml(self);
     if (!yaml_parser_initialize(&self->libyaml_parser)) {
-        PyErr_SetNone(PyExc_MemoryError);
-        return -1;
+        return no_memory();
     }
     self->parsed_event.type = YAML_NO_EVENT;
 
@@ -130,13 +127,15 @@ int cparser_init(PyObject* o, PyObject* args, PyObject* kwargs) {
             &self->libyaml_parser, reinterpret_cast<const unsigned char*>(PyBytes_AS_STRING(self->stream)),
             static_cast<size_t>(PyBytes_GET_SIZE(self->stream)));
     }
-    self->ready = 1;
 
     clear_field(self->cached_token);
     clear_field(self->cached_event);
     Ref anchors = Ref::steal(PyDict_New());
     if (!anchors) return -1;
     replace_field(self->anchor_map, std::move(anchors));
+    // Usable only once every step has succeeded: a failure above leaves the
+    // parser refusing work instead of reading stale look-ahead slots.
+    self->ready = 1;
     return 0;
 }
 
@@ -163,9 +162,9 @@ int cparser_clear(PyObject* o) {
 }
 
 void cparser_dealloc(PyObject* o) {
-    if (Py_TYPE(o)->tp_finalize) {
-        if (PyObject_CallFinalizerFromDealloc(o) < 0) return;  // resurrected
-    }
+    // The type has no finaliser of its own. A Python subclass's __del__
+    // has run by now: the interpreter's dealloc of the subclass runs it,
+    // and stops there if it resurrects the object, before calling this one.
     PyObject_GC_UnTrack(o);
     CParserObject* self = as_parser(o);
     {

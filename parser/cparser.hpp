@@ -42,10 +42,13 @@ struct CParserObject {
     int read_chunk_offset;
     int text_input;
     // Bookkeeping of our own, not part of the parser's visible state.
-    int ready;      // 1 once __init__ has set an input
+    int ready;      // 1 once __init__ has run to its end; 0 while it runs and after it fails
     int busy;       // BusyGuard flag
     int depth;      // DepthGuard counter of the composer
 };
+
+// The instance behind a method's `self`.
+inline CParserObject* as_parser(PyObject* o) noexcept { return reinterpret_cast<CParserObject*>(o); }
 
 // Entry check of every parsing method: the parser must have an input and
 // must not be running already (a callback re-entering it is refused).

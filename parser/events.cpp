@@ -5,14 +5,10 @@
 namespace ymod {
 namespace {
 
-inline CParserObject* as_parser(PyObject* o) { return reinterpret_cast<CParserObject*>(o); }
-
-inline Ref decode(const yaml_char_t* text) { return decode_text(text); }
-
 // New reference: (major, minor), or None without a version directive.
 Ref version_object(const yaml_version_directive_t* version) {
     if (!version) return Ref::none();
-    return Ref::steal(Py_BuildValue("(ii)", version->major, version->minor));
+    return version_pair(version->major, version->minor);
 }
 
 // New reference: handle -> prefix in list order (a later equal handle wins),
@@ -22,9 +18,9 @@ Ref tags_object(const yaml_tag_directive_t* start, const yaml_tag_directive_t* e
     Ref tags = Ref::steal(PyDict_New());
     if (!tags) return Ref();
     for (const yaml_tag_directive_t* d = start; d != end; ++d) {
-        Ref handle = decode(d->handle);
+        Ref handle = decode_text(d->handle);
         if (!handle) return Ref();
-        Ref prefix = decode(d->prefix);
+        Ref prefix = decode_text(d->prefix);
         if (!prefix) return Ref();
         if (PyDict_SetItem(tags.get(), handle.get(), prefix.get()) < 0) return Ref();
     }
@@ -34,7 +30,7 @@ Ref tags_object(const yaml_tag_directive_t* start, const yaml_tag_directive_t* e
 // Collection starts share one shape: (anchor, tag, implicit, marks, flow_style).
 Ref collection_start(PyObject* class_name, const yaml_char_t* anchor_text, const yaml_char_t* tag_text,
                      int implicit, PyObject* start_mark, PyObject* end_mark, PyObject* flow_style) {
-    Ref anchor = decode(anchor_text);
+    Ref anchor = decode_text(anchor_text);
     if (!anchor) return Ref();
     Ref tag = decode_tag(tag_text);
     if (!tag) return Ref();
@@ -77,14 +73,14 @@ PyObject* parser_event_to_object(CParserObject* self, yaml_event_t* event) {
         return call_host(names.DocumentEndEvent, args, 3).release();
     }
     case YAML_ALIAS_EVENT: {
-        Ref anchor = decode(event->data.alias.anchor);
+        Ref anchor = decode_text(event->data.alias.anchor);
         if (!anchor) return nullptr;
         PyObject* args[] = {anchor.get(), marks[0], marks[1]};
         return call_host(names.AliasEvent, args, 3).release();
     }
     case YAML_SCALAR_EVENT: {
         const auto& s = event->data.scalar;
-        Ref anchor = decode(s.anchor);
+        Ref anchor = decode_text(s.anchor);
         if (!anchor) return nullptr;
         Ref tag = decode_tag(s.tag);
         if (!tag) return nullptr;
@@ -121,8 +117,7 @@ PyObject* parser_event_to_object(CParserObject* self, yaml_event_t* event) {
 // New reference to the next event object (None past the stream end).
 PyObject* parser_parse(CParserObject* self) {
     EventHolder raw;
-    int ok = yaml_parser_parse(&self->libyaml_parser, &raw.event);
-    if (!libyaml_call_ok(self, ok)) return nullptr;
+    if (!libyaml_call_ok(self, raw.next(self))) return nullptr;
     return self->vtab->_event_to_object(self, &raw.event);
 }
 
@@ -131,19 +126,7 @@ PyObject* parser_raw_parse(PyObject* o, PyObject* const*, Py_ssize_t nargsf, PyO
     CParserObject* self = as_parser(o);
     ParserEntry entry(self);
     if (!entry) return nullptr;
-    int count = 0;
-    for (;;) {
-        yaml_event_type_t type;
-        {
-            EventHolder raw;
-            int ok = yaml_parser_parse(&self->libyaml_parser, &raw.event);
-            if (!libyaml_call_ok(self, ok)) return nullptr;
-            type = raw.event.type;
-        }
-        if (type == YAML_NO_EVENT) break;
-        ++count;
-    }
-    return PyLong_FromLong(count);
+    return count_records<EventHolder>(self);
 }
 
 PyObject* parser_get_event(PyObject* o, PyObject* const*, Py_ssize_t nargsf, PyObject* kwnames) {
@@ -151,12 +134,7 @@ PyObject* parser_get_event(PyObject* o, PyObject* const*, Py_ssize_t nargsf, PyO
     CParserObject* self = as_parser(o);
     ParserEntry entry(self);
     if (!entry) return nullptr;
-    if (self->cached_event != Py_None) {
-        PyObject* event = self->cached_event;
-        self->cached_event = Py_NewRef(Py_None);
-        return event;  // the slot's reference passes to the caller
-    }
-    return self->vtab->_parse(self);
+    return take_slot(self, self->cached_event, self->vtab->_parse);
 }
 
 PyObject* parser_peek_event(PyObject* o, PyObject* const*, Py_ssize_t nargsf, PyObject* kwnames) {
@@ -164,12 +142,7 @@ PyObject* parser_peek_event(PyObject* o, PyObject* const*, Py_ssize_t nargsf, Py
     CParserObject* self = as_parser(o);
     ParserEntry entry(self);
     if (!entry) return nullptr;
-    if (self->cached_event == Py_None) {
-        Ref event = Ref::steal(self->vtab->_parse(self));
-        if (!event) return nullptr;
-        replace_field(self->cached_event, std::move(event));
-    }
-    return Py_NewRef(self->cached_event);
+    return peek_slot(self, self->cached_event, self->vtab->_parse);
 }
 
 PyObject* parser_check_event(PyObject* o, PyObject* const* args, Py_ssize_t nargsf, PyObject* kwnames) {
@@ -177,20 +150,7 @@ PyObject* parser_check_event(PyObject* o, PyObject* const* args, Py_ssize_t narg
     CParserObject* self = as_parser(o);
     ParserEntry entry(self);
     if (!entry) return nullptr;
-    if (self->cached_event == Py_None) {
-        Ref event = Ref::steal(self->vtab->_parse(self));
-        if (!event) return nullptr;
-        replace_field(self->cached_event, std::move(event));
-        if (self->cached_event == Py_None) Py_RETURN_FALSE;
-    }
-    Py_ssize_t nargs = PyVectorcall_NARGS(nargsf);
-    if (nargs == 0) Py_RETURN_TRUE;
-    Ref cls = Ref::steal(PyObject_GetAttr(self->cached_event, names.dunder_class));
-    if (!cls) return nullptr;
-    for (Py_ssize_t i = 0; i < nargs; ++i) {
-        if (args[i] == cls.get()) Py_RETURN_TRUE;
-    }
-    Py_RETURN_FALSE;
+    return check_slot(self, self->cached_event, self->vtab->_parse, args, PyVectorcall_NARGS(nargsf));
 }
 
 }  // namespace ymod

@@ -5,8 +5,6 @@
 namespace ymod {
 namespace {
 
-inline CParserObject* as_parser(PyObject* o) { return reinterpret_cast<CParserObject*>(o); }
-
 // New reference: the tag token's (handle, suffix); an empty handle (verbatim
 // tags, the lone "!") is reported as None.
 Ref tag_pair(const yaml_char_t* handle_text, const yaml_char_t* suffix_text) {
@@ -47,14 +45,6 @@ PyObject* bare_token_class(int type) {
     }
 }
 
-// Fills an empty look-ahead slot with one scanned token (None at the end).
-bool fill_token_slot(CParserObject* self) {
-    if (self->cached_token != Py_None) return true;
-    Ref token = Ref::steal(self->vtab->_scan(self));
-    if (!token) return false;
-    replace_field(self->cached_token, std::move(token));
-    return true;
-}
 
 }  // namespace
 
@@ -67,10 +57,11 @@ PyObject* parser_token_to_object(CParserObject* self, yaml_token_t* token) {
     if (!end_mark) return nullptr;
     PyObject* marks[] = {start_mark.get(), end_mark.get()};
 
-    if (PyObject* bare = bare_token_class(raw_enum(token->type))) {
+    const int type = raw_enum(token->type);
+    if (PyObject* bare = bare_token_class(type)) {
         return call_host(bare, marks, 2).release();
     }
-    switch (raw_enum(token->type)) {
+    switch (type) {
     case YAML_NO_TOKEN:
         Py_RETURN_NONE;
     case YAML_STREAM_START_TOKEN: {
@@ -80,7 +71,7 @@ PyObject* parser_token_to_object(CParserObject* self, yaml_token_t* token) {
     }
     case YAML_VERSION_DIRECTIVE_TOKEN: {
         const auto& v = token->data.version_directive;
-        Ref value = Ref::steal(Py_BuildValue("(ii)", v.major, v.minor));
+        Ref value = version_pair(v.major, v.minor);
         if (!value) return nullptr;
         PyObject* args[] = {names.YAML_, value.get(), marks[0], marks[1]};
         return call_host(names.DirectiveToken, args, 4).release();
@@ -94,7 +85,7 @@ PyObject* parser_token_to_object(CParserObject* self, yaml_token_t* token) {
     }
     case YAML_ALIAS_TOKEN:
     case YAML_ANCHOR_TOKEN: {
-        bool alias = token->type == YAML_ALIAS_TOKEN;
+        bool alias = type == YAML_ALIAS_TOKEN;
         Ref value = decode_text(alias ? token->data.alias.value : token->data.anchor.value);
         if (!value) return nullptr;
         PyObject* args[] = {value.get(), marks[0], marks[1]};
@@ -110,8 +101,9 @@ PyObject* parser_token_to_object(CParserObject* self, yaml_token_t* token) {
         const auto& s = token->data.scalar;
         Ref value = decode_text(s.value, s.length);
         if (!value) return nullptr;
-        PyObject* args[] = {value.get(), bool_object(s.style == YAML_PLAIN_SCALAR_STYLE), marks[0], marks[1],
-                            scalar_style_object(raw_enum(s.style))};
+        const int style = raw_enum(s.style);
+        PyObject* args[] = {value.get(), bool_object(style == YAML_PLAIN_SCALAR_STYLE), marks[0], marks[1],
+                            scalar_style_object(style)};
         return call_host(names.ScalarToken, args, 5).release();
     }
     default:
@@ -124,8 +116,7 @@ PyObject* parser_token_to_object(CParserObject* self, yaml_token_t* token) {
 // New reference to the next token object (None past the stream end).
 PyObject* parser_scan(CParserObject* self) {
     TokenHolder raw;
-    int ok = yaml_parser_scan(&self->libyaml_parser, &raw.token);
-    if (!libyaml_call_ok(self, ok)) return nullptr;
+    if (!libyaml_call_ok(self, raw.next(self))) return nullptr;
     return self->vtab->_token_to_object(self, &raw.token);
 }
 
@@ -134,19 +125,7 @@ PyObject* parser_raw_scan(PyObject* o, PyObject* const*, Py_ssize_t nargsf, PyOb
     CParserObject* self = as_parser(o);
     ParserEntry entry(self);
     if (!entry) return nullptr;
-    int count = 0;
-    for (;;) {
-        yaml_token_type_t type;
-        {
-            TokenHolder raw;
-            int ok = yaml_parser_scan(&self->libyaml_parser, &raw.token);
-            if (!libyaml_call_ok(self, ok)) return nullptr;
-            type = raw.token.type;
-        }
-        if (type == YAML_NO_TOKEN) break;
-        ++count;
-    }
-    return PyLong_FromLong(count);
+    return count_records<TokenHolder>(self);
 }
 
 PyObject* parser_get_token(PyObject* o, PyObject* const*, Py_ssize_t nargsf, PyObject* kwnames) {
@@ -154,12 +133,7 @@ PyObject* parser_get_token(PyObject* o, PyObject* const*, Py_ssize_t nargsf, PyO
     CParserObject* self = as_parser(o);
     ParserEntry entry(self);
     if (!entry) return nullptr;
-    if (self->cached_token != Py_None) {
-        PyObject* token = self->cached_token;
-        self->cached_token = Py_NewRef(Py_None);
-        return token;  // the slot's reference passes to the caller
-    }
-    return self->vtab->_scan(self);
+    return take_slot(self, self->cached_token, self->vtab->_scan);
 }
 
 PyObject* parser_peek_token(PyObject* o, PyObject* const*, Py_ssize_t nargsf, PyObject* kwnames) {
@@ -167,8 +141,7 @@ PyObject* parser_peek_token(PyObject* o, PyObject* const*, Py_ssize_t nargsf, Py
     CParserObject* self = as_parser(o);
     ParserEntry entry(self);
     if (!entry) return nullptr;
-    if (!fill_token_slot(self)) return nullptr;
-    return Py_NewRef(self->cached_token);
+    return peek_slot(self, self->cached_token, self->vtab->_scan);
 }
 
 PyObject* parser_check_token(PyObject* o, PyObject* const* args, Py_ssize_t nargsf, PyObject* kwnames) {
@@ -176,16 +149,7 @@ PyObject* parser_check_token(PyObject* o, PyObject* const* args, Py_ssize_t narg
     CParserObject* self = as_parser(o);
     ParserEntry entry(self);
     if (!entry) return nullptr;
-    if (!fill_token_slot(self)) return nullptr;
-    if (self->cached_token == Py_None) Py_RETURN_FALSE;
-    Py_ssize_t nargs = PyVectorcall_NARGS(nargsf);
-    if (nargs == 0) Py_RETURN_TRUE;
-    Ref cls = Ref::steal(PyObject_GetAttr(self->cached_token, names.dunder_class));
-    if (!cls) return nullptr;
-    for (Py_ssize_t i = 0; i < nargs; ++i) {
-        if (args[i] == cls.get()) Py_RETURN_TRUE;
-    }
-    Py_RETURN_FALSE;
+    return check_slot(self, self->cached_token, self->vtab->_scan, args, PyVectorcall_NARGS(nargsf));
 }
 
 }  // namespace ymod

@@ -15,6 +15,7 @@ from yaml.events import (AliasEvent, DocumentEndEvent, DocumentStartEvent,
                          MappingEndEvent, MappingStartEvent, ScalarEvent,
                          SequenceEndEvent, SequenceStartEvent, StreamEndEvent,
                          StreamStartEvent)
+from yaml.nodes import ScalarNode
 
 from tests.support.project import REPO_ROOT as REPO, inside_repo as _inside_repo
 
@@ -576,6 +577,60 @@ class ReentryAndLifecycle(unittest.TestCase):
             with self.subTest(name):
                 with self.assertRaises(RuntimeError):
                     getattr(emitter, name)(*args)
+
+    def test_failed_init_refuses(self):
+        class RaisingEncoding(ByteSink):
+            @property
+            def encoding(self):
+                raise KeyError("encoding")
+
+        # Each option is checked after the libyaml emitter is initialised.
+        failures = [
+            ("stream encoding", lambda s: ((RaisingEncoding(),), {}), KeyError),
+            ("canonical", lambda s: ((s,), {"canonical": BadBool()}), ZeroDivisionError),
+            ("indent", lambda s: ((s,), {"indent": "2"}), TypeError),
+            ("width", lambda s: ((s,), {"width": 2 ** 40}), OverflowError),
+            ("allow_unicode", lambda s: ((s,), {"allow_unicode": BadBool()}), ZeroDivisionError),
+            ("line_break", lambda s: ((s,), {"line_break": BadEq()}), ZeroDivisionError),
+            ("explicit_start", lambda s: ((s,), {"explicit_start": BadBool()}), ZeroDivisionError),
+            ("explicit_end", lambda s: ((s,), {"explicit_end": BadBool()}), ZeroDivisionError),
+        ]
+        message = "the emitter is not initialised: CEmitter.__init__ was not called or failed"
+        calls = [("emit", lambda e: e.emit(StreamStartEvent())), ("open", lambda e: e.open()),
+                 ("serialize", lambda e: e.serialize(ScalarNode("tag:yaml.org,2002:str", "x"))),
+                 ("close", lambda e: e.close())]
+
+        def fresh():
+            return _yaml.CEmitter.__new__(_yaml.CEmitter)
+
+        def opened():
+            emitter = _yaml.CEmitter(io.StringIO())
+            emitter.open()
+            return emitter
+
+        for start, make in [("fresh", fresh), ("opened", opened)]:
+            for label, arguments, error in failures:
+                for name, call in calls:
+                    with self.subTest(start=start, option=label, method=name):
+                        emitter = make()
+                        sink = ByteSink()
+                        args, kwargs = arguments(sink)
+                        with self.assertRaises(error):
+                            emitter.__init__(*args, **kwargs)
+                        with self.assertRaises(RuntimeError) as cm:
+                            call(emitter)
+                        self.assertEqual(str(cm.exception), message)
+                        self.assertEqual(sink.chunks, [])
+        # A later successful __init__ makes the instance usable again.
+        emitter = fresh()
+        with self.assertRaises(TypeError):
+            emitter.__init__(io.StringIO(), indent="2")
+        out = io.StringIO()
+        emitter.__init__(out)
+        body = ScalarEvent(None, None, (1, 1), "x")
+        for event in document(body):
+            emitter.emit(event)
+        self.assertEqual(out.getvalue(), emitted_text(body))
 
     def test_property_calling_back_is_refused(self):
         emitter = _yaml.CEmitter(io.StringIO())

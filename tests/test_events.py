@@ -11,7 +11,7 @@ import yaml._yaml as ext
 if not (inside_repo(yaml.__file__) and inside_repo(ext.__file__)):
     raise ImportError("tests must run against this project's yaml and yaml._yaml")
 
-from tests.parser_helpers import GlobalsTest, plain, vtable_slot  # noqa: E402
+from tests.parser_helpers import ChunkedStream, GlobalsTest, plain, vtable_slot  # noqa: E402
 
 EVENT_CLASSES = ("StreamStartEvent", "StreamEndEvent", "DocumentStartEvent", "DocumentEndEvent",
                  "AliasEvent", "ScalarEvent", "SequenceStartEvent", "SequenceEndEvent",
@@ -202,6 +202,16 @@ class RawParseTest(unittest.TestCase):
                 parser = yaml.Loader(source)
                 self.assertEqual(parser.raw_parse(), count)
                 self.assertEqual(parser.raw_parse(), 0)
+
+    def test_count_of_a_long_stream_is_exact(self):
+        # More events than a 16-bit count holds, streamed in small reads;
+        # the count must equal the events the converting path delivers.
+        data = b"- " + b"\n- ".join(b"%d" % i for i in range(70000)) + b"\n"
+        count = yaml.Loader(ChunkedStream(data, chunk=4096)).raw_parse()
+        self.assertIs(type(count), int)
+        self.assertEqual(count, len(events(data)))
+        # stream, document and sequence start and end around the scalars
+        self.assertEqual(count, 70000 + 6)
 
     def test_leaves_the_slot_alone(self):
         parser = yaml.Loader("a")

@@ -207,5 +207,88 @@ class EntryCheckTest(unittest.TestCase):
         self.assertEqual(parser.raw_parse(), 7)
 
 
+def mark_summary(mark):
+    return (mark.name, mark.index, mark.line, mark.column)
+
+
+def item_summary(item):
+    return (type(item).__name__, getattr(item, "value", None), getattr(item, "encoding", None),
+            mark_summary(item.start_mark))
+
+
+def node_summary(node):
+    value = node.value
+    if isinstance(value, list):
+        value = [node_summary(v) if not isinstance(v, tuple) else tuple(map(node_summary, v))
+                 for v in value]
+    return (type(node).__name__, node.tag, value, mark_summary(node.start_mark))
+
+
+def drain(check, get, summary=item_summary):
+    out = []
+    while check():
+        out.append(summary(get()))
+    return out
+
+
+def drain_events(parser):
+    return drain(parser.check_event, parser.get_event)
+
+
+def drain_tokens(parser):
+    return drain(parser.check_token, parser.get_token)
+
+
+def drain_nodes(parser):
+    return drain(parser.check_node, parser.get_node, node_summary)
+
+
+class ReinitTest(unittest.TestCase):
+    """A second __init__ leaves nothing of the first input behind: the
+    look-ahead slots, the composer's raw event, the pending read chunk and
+    the text-input flag all start over."""
+
+    def test_second_init_behaves_like_a_fresh_parser(self):
+        def text_stream():
+            return ChunkedStream("- x\n", chunk=2)
+
+        def byte_stream():
+            return ChunkedStream(b"- y\n", chunk=2)
+
+        def long_read():
+            # One read longer than libyaml asks for: the rest stays pending.
+            return ResultStream(b"#" * 40000 + b"\nold: 1\n")
+
+        def call(method):
+            return lambda parser: getattr(parser, method)()
+
+        table = [
+            # (label, first input, what is done with it, second input, layer)
+            ("peek_event", lambda: b"old", call("peek_event"), lambda: "[new]", drain_events),
+            ("check_event", lambda: b"old", call("check_event"), lambda: "[new]", drain_events),
+            ("get_event", lambda: b"old", call("get_event"), lambda: "[new]", drain_events),
+            ("peek_token", lambda: b"old", call("peek_token"), lambda: "[new]", drain_tokens),
+            ("check_token", lambda: b"old", call("check_token"), lambda: "[new]", drain_tokens),
+            ("check_node", lambda: b"old", call("check_node"), lambda: "[new]", drain_nodes),
+            ("str then bytes", lambda: "old", call("get_event"), lambda: b"new", drain_events),
+            ("str then bytes, untouched", lambda: "old", lambda p: None, lambda: b"new", drain_events),
+            ("str then byte stream", lambda: "old", call("get_event"), byte_stream,
+             drain_events),
+            ("text stream then bytes", text_stream, call("get_event"), lambda: b"new",
+             drain_events),
+            ("text stream then bytes, tokens", text_stream, call("get_token"),
+             lambda: b"new", drain_tokens),
+            ("bytes then str", lambda: b"old", call("get_event"), lambda: "new", drain_events),
+            ("pending chunk then stream", long_read, call("get_event"), byte_stream,
+             drain_events),
+        ]
+        for label, first, prime, second, drain in table:
+            with self.subTest(label):
+                parser = yaml.Loader(first())
+                prime(parser)
+                parser.__init__(second())
+                self.assertEqual(drain(parser), drain(yaml.Loader(second())))
+
+
 if __name__ == "__main__":
     unittest.main()

@@ -11,7 +11,7 @@ import yaml._yaml as ext
 if not (inside_repo(yaml.__file__) and inside_repo(ext.__file__)):
     raise ImportError("tests must run against this project's yaml and yaml._yaml")
 
-from tests.parser_helpers import GlobalsTest, plain, vtable_slot  # noqa: E402
+from tests.parser_helpers import ChunkedStream, GlobalsTest, plain, vtable_slot  # noqa: E402
 
 TOKEN_CLASSES = ("StreamStartToken", "StreamEndToken", "DirectiveToken", "DocumentStartToken",
                  "DocumentEndToken", "BlockSequenceStartToken", "BlockMappingStartToken", "BlockEndToken",
@@ -143,6 +143,16 @@ class RawScanTest(GlobalsTest):
                 self.assertEqual(parser.raw_scan(), count)
                 self.assertEqual(parser.raw_scan(), 0)
 
+    def test_count_of_a_long_stream_is_exact(self):
+        # More tokens than a 16-bit count holds, streamed in small reads;
+        # the count must equal the tokens the converting path delivers.
+        data = b"[" + b", ".join(b"%d" % i for i in range(40000)) + b"]"
+        count = yaml.Loader(ChunkedStream(data, chunk=4096)).raw_scan()
+        self.assertIs(type(count), int)
+        self.assertEqual(count, len(tokens(data)))
+        # a scalar and an entry each but the last, in brackets, in a stream
+        self.assertEqual(count, 2 * 40000 + 3)
+
     def test_builds_no_objects_and_leaves_the_slot(self):
         parser = yaml.Loader("[a, b]")
         first = parser.peek_token()
@@ -232,11 +242,18 @@ class RawRecordTest(unittest.TestCase):
     def test_any_encoding_and_any_style(self):
         self.assertIsNone(self.convert(self.parser, ctypes.byref(self.token(1))).encoding)
         value = ctypes.create_string_buffer(b"v")
-        scalar = self.token(21)
-        scalar.put(8, ctypes.c_void_p, ctypes.addressof(value))
-        scalar.put(16, ctypes.c_size_t, 1)
-        token = self.convert(self.parser, ctypes.byref(scalar))
-        self.assertEqual((token.value, token.plain, token.style), ("v", False, None))
+        # Styles outside libyaml's enum are read as plain ints, never
+        # loaded through the enum type (the sanitizer build checks that).
+        table = [(0, False, None), (1, True, ""), (5, False, ">"), (6, False, None), (99, False, None),
+                 (-1, False, None)]
+        for style, plain_flag, style_text in table:
+            with self.subTest(style=style):
+                scalar = self.token(21)
+                scalar.put(8, ctypes.c_void_p, ctypes.addressof(value))
+                scalar.put(16, ctypes.c_size_t, 1)
+                scalar.put(24, ctypes.c_int, style)
+                token = self.convert(self.parser, ctypes.byref(scalar))
+                self.assertEqual((token.value, token.plain, token.style), ("v", plain_flag, style_text))
 
     def test_encodings(self):
         table = [(1, None), (2, "utf-16-le"), (3, "utf-16-be"), (9, None)]
