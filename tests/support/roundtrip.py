@@ -67,7 +67,7 @@ def events_problem(first, second, rewrites=None):
             continue
         reason = rewrite_reason(a, b)
         if reason is None:
-            return "%r became %r" % (a, b)
+            return "%.300r became %.300r" % (a, b)
         if rewrites is not None:
             rewrites[reason] += 1
     return None
