@@ -21,8 +21,8 @@ from yaml.nodes import ScalarNode, SequenceNode
 from tests.support import suite
 from tests.support.graphs import isomorphism_problem
 from tests.support.project import assert_own_package
-from tests.support.roundtrip import (documents_problem, events_problem, rewrite_reason,
-                                     vanished_first_document)
+from tests.support.roundtrip import (documents_problem, events_problem, read_documents,
+                                     read_events, rewrite_reason, vanished_first_document)
 
 
 class ImportedFromRepository(unittest.TestCase):
@@ -39,21 +39,11 @@ class Dumper(_yaml.CEmitter, yaml.resolver.BaseResolver):
 
 
 def parse_events(data):
-    loader = Loader(data)
-    events = []
-    while True:
-        event = loader.get_event()
-        if event is None:
-            return events
-        events.append(event)
+    return read_events(Loader, data)
 
 
 def compose_all(data):
-    loader = Loader(data)
-    nodes = []
-    while loader.check_node():
-        nodes.append(loader.get_node())
-    return nodes
+    return read_documents(Loader, data)
 
 
 def accepted_cases(testcase):

@@ -8,6 +8,27 @@ round-trip tests and the fuzzer both judge with these functions.
 
 from .graphs import isomorphism_problem
 
+def read_events(loader_class, data):
+    """Every event an instance of `loader_class` (a CParser subclass) reads
+    from `data`."""
+    loader = loader_class(data)
+    events = []
+    while True:
+        event = loader.get_event()
+        if event is None:
+            return events
+        events.append(event)
+
+
+def read_documents(loader_class, data):
+    """The node graph of every document read from `data`."""
+    loader = loader_class(data)
+    nodes = []
+    while loader.check_node():
+        nodes.append(loader.get_node())
+    return nodes
+
+
 FIELDS = ("anchor", "tag", "value", "implicit", "style", "flow_style", "explicit", "version",
           "tags")
 

@@ -8,6 +8,7 @@ import importlib.util
 
 from tests.support.hostnames import ERROR_NAMES, EVENT_NAMES, NODE_NAMES, TOKEN_NAMES
 from tests.support.project import REPO_ROOT, inside_repo
+from tests.support.roundtrip import read_documents, read_events
 
 
 def _import_own_yaml():
@@ -56,21 +57,11 @@ SAMPLE = (b"%YAML 1.1\n%TAG !e! tag:e,2000:\n--- &a !e!t\nk: [1, *a, {x: !!str y
 
 
 def parse_events(data):
-    loader = Loader(data)
-    out = []
-    while True:
-        event = loader.get_event()
-        if event is None:
-            return out
-        out.append(event)
+    return read_events(Loader, data)
 
 
 def compose_all(data):
-    loader = Loader(data)
-    out = []
-    while loader.check_node():
-        out.append(loader.get_node())
-    return out
+    return read_documents(Loader, data)
 
 
 def serialize_all(dumper, graphs):
