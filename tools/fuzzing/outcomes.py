@@ -92,13 +92,14 @@ MARK = Outcomes(
 NOT_INITIALISED = r"\.__init__ was not called or failed$"
 
 # Calls in the wrong state: refused as not initialised, serializer states,
-# bad input for __init__, the odd writer's faults, and the composer's
+# bad input for __init__, the odd writer's faults, a byte stream that gets
+# str chunks (re-initialised without an encoding), and the composer's
 # documented failure when get_node and get_single_node run out of order
 # and find an event that begins no node.
 MISUSE = PARSE.plus(
     (Injected, None),
     (RuntimeError, NOT_INITIALISED),
-    (TypeError, r"^a string or stream input is required$"),
+    (TypeError, r"^(a string or stream input is required|a bytes-like object is required, not 'str')$"),
     (UnboundLocalError, r"^local variable 'node' referenced before assignment$"),
 )
 
