@@ -845,7 +845,7 @@ class SuiteHelpersTest(unittest.TestCase):
         old = self.touch("build/tests/tools/libyaml_events", 0o755)
         new = self.touch("build-rel/tests/tools/libyaml_events", 0o755)
         os.utime(old, (1, 1))
-        env = {k: v for k, v in os.environ.items() if k != "YAML_TOOLS_DIR"}
+        env = {k: v for k, v in os.environ.items() if k not in ("YAML_TOOLS_DIR", required.SWITCH)}
         with mock.patch.dict(os.environ, env, clear=True), \
                 mock.patch.object(suite, "REPO_ROOT", self.root):
             self.assertEqual(suite.tool_path("libyaml_events"), new)
