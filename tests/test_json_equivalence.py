@@ -68,11 +68,18 @@ COMPOSER_REFUSED = {
 }
 
 
-class SuiteLoader(yaml.Loader):
+class SuiteLoader(yaml.SafeLoader):
     """The safe loader, plus application tags built as plain structure."""
 
+    def construct_by_kind(self, node):
+        if isinstance(node, yaml.ScalarNode):
+            return self.construct_scalar(node)
+        if isinstance(node, yaml.SequenceNode):
+            return self.construct_yaml_seq(node)
+        return self.construct_yaml_map(node)
 
-SuiteLoader.add_constructor(None, yaml.BaseConstructor.construct_by_kind)
+
+SuiteLoader.add_constructor(None, SuiteLoader.construct_by_kind)
 
 
 def json_documents(text):

@@ -36,6 +36,18 @@ from .nodes import *
 from .loader import *
 from .dumper import *
 from .cyaml import *
+# Also at the top, for programs that reach for them there.
+from .reader import ReaderError
+from .scanner import ScannerError
+from .parser import ParserError
+from .composer import ComposerError
+from .constructor import (BaseConstructor, SafeConstructor, FullConstructor,
+                          UnsafeConstructor, Constructor, ConstructorError)
+from .emitter import EmitterError
+from .serializer import SerializerError
+from .representer import (BaseRepresenter, SafeRepresenter, Representer,
+                          RepresenterError)
+from .resolver import BaseResolver, Resolver
 from ._yaml import get_version, get_version_string
 
 import gc as _gc

@@ -299,8 +299,9 @@ class SafeConstructor(BaseConstructor):
                         if not isinstance(subnode, MappingNode):
                             raise ConstructorError(
                                 "while constructing a mapping", node.start_mark,
-                                "expected a mapping for merging, but found %s"
-                                % subnode.id, subnode.start_mark)
+                                "expected a mapping or list of mappings for "
+                                "merging, but found %s" % subnode.id,
+                                subnode.start_mark)
                         self.flatten_mapping(subnode)
                         submerge.append(subnode.value)
                     for value in reversed(submerge):
@@ -352,12 +353,10 @@ class SafeConstructor(BaseConstructor):
         value = self.construct_scalar(node)
         try:
             return base64.decodebytes(value.encode("ascii"))
-        except UnicodeEncodeError as exc:
-            raise ConstructorError(None, None, "failed to convert base64 data "
-                                   "into ascii: %s" % exc, node.start_mark)
-        except binascii.Error as exc:
-            raise ConstructorError(None, None, "failed to decode base64 data: "
-                                   "%s" % exc, node.start_mark) from None
+        except (UnicodeEncodeError, binascii.Error) as exc:
+            raise ConstructorError("while constructing binary data",
+                                   node.start_mark, "invalid base64 data: %s"
+                                   % exc, node.start_mark) from None
 
     def construct_yaml_timestamp(self, node):
         value = self.construct_scalar(node)
@@ -394,8 +393,9 @@ class SafeConstructor(BaseConstructor):
                                        subnode.start_mark)
             if len(subnode.value) != 1:
                 raise ConstructorError(context, node.start_mark,
-                                       "expected a single mapping item, but "
-                                       "found %d items" % len(subnode.value),
+                                       "expected a mapping of length 1, but "
+                                       "found a mapping of length %d"
+                                       % len(subnode.value),
                                        subnode.start_mark)
             key_node, value_node = subnode.value[0]
             pairs.append((self.construct_object(key_node),

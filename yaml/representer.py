@@ -111,9 +111,15 @@ class BaseRepresenter:
     def _represent(self, data):
         key = None if self.ignore_aliases(data) else id(data)
         if key is not None:
-            node = self.represented_objects.get(key)
-            if node is not None:
+            if key in self.represented_objects:
+                node = self.represented_objects[key]
+                if node is None:
+                    raise RepresenterError(
+                        "cannot represent a recursive %s object: its "
+                        "representer reached it again before making its node"
+                        % type(data).__name__, data)
                 return node
+            self.represented_objects[key] = None
             # Held so that the id stays unique until the document is done.
             self.object_keeper.append(data)
         representer = self._representer_for(data)
@@ -122,8 +128,8 @@ class BaseRepresenter:
             node = representer(self, data)
         finally:
             self.alias_key = saved
-        if key is not None:
-            self.represented_objects.setdefault(key, node)
+        if key is not None and self.represented_objects.get(key) is None:
+            self.represented_objects[key] = node
         return node
 
     def _representer_for(self, data):
@@ -281,6 +287,12 @@ class SafeRepresenter(BaseRepresenter):
         return self.represent_scalar(_TAG + "timestamp", data.isoformat())
 
     def represent_datetime(self, data):
+        offset = data.utcoffset()
+        if offset is not None and (offset.seconds % 60 or offset.microseconds):
+            # The timestamp form has no seconds in its zone: the text would
+            # read back as a str.
+            raise RepresenterError("cannot represent a datetime whose zone "
+                                   "offset has seconds", data)
         return self.represent_scalar(_TAG + "timestamp",
                                      data.isoformat(" "))
 
