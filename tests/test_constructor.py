@@ -6,6 +6,7 @@ import math
 import unittest
 
 from tests.support.project import OwnPackageTest
+from tests.support.tables import keep_table
 
 import yaml
 from yaml.constructor import ConstructorError
@@ -15,19 +16,6 @@ UTC = datetime.timezone.utc
 
 def zone(hours, minutes=0):
     return datetime.timezone(datetime.timedelta(hours=hours, minutes=minutes))
-
-
-def keep_table(testcase, cls, name):
-    """Undoes, after the test, registrations on `cls`'s table `name`."""
-    own = cls.__dict__.get(name)
-    saved = None if own is None else dict(own)
-
-    def restore():
-        if saved is not None:
-            setattr(cls, name, saved)
-        elif name in cls.__dict__:
-            delattr(cls, name)
-    testcase.addCleanup(restore)
 
 
 class Scalars(OwnPackageTest):

@@ -452,6 +452,8 @@ def _sexagesimal(parts, number):
 
 
 def _integer(text):
+    if not text.isascii():   # int() would take other scripts' digits
+        raise ValueError("digits must be ASCII")
     value = text.replace("_", "")
     sign = -1 if value[0] == "-" else 1
     if value[0] in "+-":
@@ -470,6 +472,8 @@ def _integer(text):
 
 
 def _float(text):
+    if not text.isascii():
+        raise ValueError("digits must be ASCII")
     value = text.replace("_", "").lower()
     sign = -1 if value[0] == "-" else 1
     if value[0] in "+-":
