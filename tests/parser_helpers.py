@@ -65,7 +65,7 @@ class ResultStream:
         return self.results.pop(0) if self.results else b""
 
 
-class RecordingLoader(yaml.Loader):
+class RecordingLoader(yaml.CLoader):
     """A Loader that logs the resolver calls it receives."""
 
     def __init__(self, stream):
@@ -83,7 +83,7 @@ class RecordingLoader(yaml.Loader):
         return super().resolve(kind, value, implicit)
 
 
-class GlobalTagLoader(yaml.Loader):
+class GlobalTagLoader(yaml.CLoader):
     """Resolves by the node classes bound in yaml._yaml at call time, so
     tests may rebind them."""
 

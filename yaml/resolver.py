@@ -167,7 +167,7 @@ class BaseResolver:
         For a scalar `implicit` is the pair (plain, quoted): the implicit
         resolvers apply to a plain scalar only.
         """
-        if kind is ScalarNode and implicit[0]:
+        if kind is ScalarNode and implicit[0] and isinstance(value, str):
             table = self.yaml_implicit_resolvers
             for rows in (table.get(value[0] if value else ""), table.get(None)):
                 if rows:
@@ -186,7 +186,7 @@ class BaseResolver:
             return self.DEFAULT_SEQUENCE_TAG
         if kind is MappingNode:
             return self.DEFAULT_MAPPING_TAG
-        return None
+        raise TypeError("unknown node kind: %r" % (kind,))
 
 
 _NODE_CLASSES = (ScalarNode, SequenceNode, MappingNode)
