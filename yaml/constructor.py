@@ -138,14 +138,20 @@ class BaseConstructor:
             self.deep_construct = True
         self.recursive_objects[node] = None
         try:
-            data = self._call_constructor(node)
-            if isinstance(data, types.GeneratorType):
+            # The lookup order of the registries, inline: this runs per node.
+            tag = node.tag
+            constructors = self.yaml_constructors
+            if tag in constructors:
+                data = constructors[tag](self, node)
+            else:
+                data = self._fallback(node, tag, constructors)
+            if data.__class__ is types.GeneratorType:
                 generator = data
                 data = next(generator, _NOTHING)
                 if data is _NOTHING:
                     raise ConstructorError(
                         None, None, "the constructor for the tag %r yielded "
-                        "no object" % (node.tag,), node.start_mark)
+                        "no object" % (tag,), node.start_mark)
                 if self.deep_construct:
                     self.constructed_objects[node] = data
                     for _ in generator:
@@ -154,16 +160,12 @@ class BaseConstructor:
                     self.state_generators.append(generator)
             self.constructed_objects[node] = data
         finally:
-            self.recursive_objects.pop(node, None)
+            del self.recursive_objects[node]
             if deep:
                 self.deep_construct = old_deep
         return data
 
-    def _call_constructor(self, node):
-        tag = node.tag
-        constructors = self.yaml_constructors
-        if tag in constructors:
-            return constructors[tag](self, node)
+    def _fallback(self, node, tag, constructors):
         multi = self.yaml_multi_constructors
         for prefix in multi:
             if prefix is not None and tag.startswith(prefix):
@@ -273,12 +275,14 @@ class SafeConstructor(BaseConstructor):
             (?::(?P<tz_minute>[0-9][0-9]))?))?)?$""", re.X)
 
     def construct_scalar(self, node):
+        if node.__class__ is ScalarNode:
+            return node.value
         if isinstance(node, MappingNode):
             # A mapping whose `=` key holds its value stands for that value.
             for key_node, value_node in node.value:
                 if key_node.tag == _TAG + "value":
                     return self.construct_scalar(value_node)
-        return super().construct_scalar(node)
+        return BaseConstructor.construct_scalar(self, node)
 
     def flatten_mapping(self, node):
         """Replaces the merge keys (`<<: *a`, `<<: [*a, *b]`) of a mapping

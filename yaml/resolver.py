@@ -169,11 +169,16 @@ class BaseResolver:
         """
         if kind is ScalarNode and implicit[0] and isinstance(value, str):
             table = self.yaml_implicit_resolvers
-            for rows in (table.get(value[0] if value else ""), table.get(None)):
-                if rows:
-                    for tag, regexp in rows:
-                        if regexp.match(value):
-                            return tag
+            rows = table.get(value[0] if value else "")
+            if rows:
+                for tag, regexp in rows:
+                    if regexp.match(value):
+                        return tag
+            rows = table.get(None)
+            if rows:
+                for tag, regexp in rows:
+                    if regexp.match(value):
+                        return tag
         if self.yaml_path_resolvers and self.resolver_exact_paths:
             exact_paths = self.resolver_exact_paths[-1]
             if kind in exact_paths:
