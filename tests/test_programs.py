@@ -191,6 +191,9 @@ class DumperPrograms(OwnPackageTest):
         self.assertEqual(yaml.unsafe_load(text), data)
 
     def test_yaml_object_round_trip(self):
+        for cls in (yaml.Loader, yaml.FullLoader, yaml.UnsafeLoader):
+            keep_table(self, cls, "yaml_constructors")
+        keep_table(self, yaml.Dumper, "yaml_representers")
         class Monster(yaml.YAMLObject):
             yaml_tag = "!Monster"
 

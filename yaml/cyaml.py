@@ -7,11 +7,10 @@ the tokens and events it hands out are the native module's own."""
 from ._yaml import CEmitter, CParser
 from .constructor import (BaseConstructor, FullConstructor, SafeConstructor,
                           UnsafeConstructor, Constructor)
-from .emitter import record_settings
+from .dumper import set_up
 from .reader import set_input
 from .representer import BaseRepresenter, Representer, SafeRepresenter
 from .resolver import BaseResolver, Resolver
-from .serializer import Serializer
 
 __all__ = ["CParser", "CEmitter", "CBaseLoader", "CSafeLoader", "CFullLoader",
            "CUnsafeLoader", "CLoader", "CBaseDumper", "CSafeDumper",
@@ -50,38 +49,15 @@ class CLoader(CParser, Constructor, Resolver):
         _set_up_loader(self, stream, Constructor, Resolver)
 
 
-def _set_up_dumper(dumper, representer, resolver, stream, default_style,
-                   default_flow_style, canonical, indent, width, allow_unicode,
-                   line_break, encoding, explicit_start, explicit_end, version,
-                   tags, sort_keys):
-    CEmitter.__init__(dumper, stream, canonical=canonical, indent=indent,
-                      width=width, encoding=encoding,
-                      allow_unicode=allow_unicode, line_break=line_break,
-                      explicit_start=explicit_start, explicit_end=explicit_end,
-                      version=version, tags=tags)
-    dumper.stream = stream
-    record_settings(dumper, canonical, indent, width, allow_unicode,
-                    line_break)
-    # Records the document options only: a C-named dumper has no Emitter
-    # to set the native emitter up again.
-    Serializer.__init__(dumper, encoding=encoding,
-                        explicit_start=explicit_start,
-                        explicit_end=explicit_end, version=version, tags=tags)
-    representer.__init__(dumper, default_style=default_style,
-                         default_flow_style=default_flow_style,
-                         sort_keys=sort_keys)
-    resolver.__init__(dumper)
-
-
 class CBaseDumper(CEmitter, BaseRepresenter, BaseResolver):
     def __init__(self, stream, default_style=None, default_flow_style=False,
                  canonical=None, indent=None, width=None, allow_unicode=None,
                  line_break=None, encoding=None, explicit_start=None,
                  explicit_end=None, version=None, tags=None, sort_keys=True):
-        _set_up_dumper(self, BaseRepresenter, BaseResolver, stream,
-                       default_style, default_flow_style, canonical, indent,
-                       width, allow_unicode, line_break, encoding,
-                       explicit_start, explicit_end, version, tags, sort_keys)
+        set_up(self, BaseRepresenter, BaseResolver, stream,
+               default_style, default_flow_style, canonical, indent,
+               width, allow_unicode, line_break, encoding,
+               explicit_start, explicit_end, version, tags, sort_keys)
 
 
 class CSafeDumper(CEmitter, SafeRepresenter, Resolver):
@@ -89,10 +65,10 @@ class CSafeDumper(CEmitter, SafeRepresenter, Resolver):
                  canonical=None, indent=None, width=None, allow_unicode=None,
                  line_break=None, encoding=None, explicit_start=None,
                  explicit_end=None, version=None, tags=None, sort_keys=True):
-        _set_up_dumper(self, SafeRepresenter, Resolver, stream,
-                       default_style, default_flow_style, canonical, indent,
-                       width, allow_unicode, line_break, encoding,
-                       explicit_start, explicit_end, version, tags, sort_keys)
+        set_up(self, SafeRepresenter, Resolver, stream,
+               default_style, default_flow_style, canonical, indent,
+               width, allow_unicode, line_break, encoding,
+               explicit_start, explicit_end, version, tags, sort_keys)
 
 
 class CDumper(CEmitter, Representer, Resolver):
@@ -100,7 +76,7 @@ class CDumper(CEmitter, Representer, Resolver):
                  canonical=None, indent=None, width=None, allow_unicode=None,
                  line_break=None, encoding=None, explicit_start=None,
                  explicit_end=None, version=None, tags=None, sort_keys=True):
-        _set_up_dumper(self, Representer, Resolver, stream,
-                       default_style, default_flow_style, canonical, indent,
-                       width, allow_unicode, line_break, encoding,
-                       explicit_start, explicit_end, version, tags, sort_keys)
+        set_up(self, Representer, Resolver, stream,
+               default_style, default_flow_style, canonical, indent,
+               width, allow_unicode, line_break, encoding,
+               explicit_start, explicit_end, version, tags, sort_keys)

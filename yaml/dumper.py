@@ -1,7 +1,8 @@
 """Dumpers: a representer and a resolver over the native emitter, composed
 as programs compose their own."""
 
-from .emitter import Emitter
+from ._yaml import CEmitter
+from .emitter import Emitter, record_settings
 from .representer import BaseRepresenter, Representer, SafeRepresenter
 from .resolver import BaseResolver, Resolver
 from .serializer import Serializer
@@ -9,13 +10,28 @@ from .serializer import Serializer
 __all__ = ["BaseDumper", "SafeDumper", "Dumper"]
 
 
-def _set_up(dumper, representer, resolver, stream, default_style,
-            default_flow_style, canonical, indent, width, allow_unicode,
-            line_break, encoding, explicit_start, explicit_end, version, tags,
-            sort_keys):
-    Emitter.__init__(dumper, stream, canonical=canonical, indent=indent,
-                     width=width, allow_unicode=allow_unicode,
-                     line_break=line_break)
+def set_up(dumper, representer, resolver, stream, default_style,
+           default_flow_style, canonical, indent, width, allow_unicode,
+           line_break, encoding, explicit_start, explicit_end, version, tags,
+           sort_keys):
+    """What every dumper's __init__ does: the emitter with its options
+    (through Emitter and Serializer, or straight on the native emitter for
+    the C-named dumpers), then the representer and the resolver."""
+    if isinstance(dumper, Emitter):
+        Emitter.__init__(dumper, stream, canonical=canonical, indent=indent,
+                         width=width, allow_unicode=allow_unicode,
+                         line_break=line_break)
+    else:
+        CEmitter.__init__(dumper, stream, canonical=canonical, indent=indent,
+                          width=width, allow_unicode=allow_unicode,
+                          line_break=line_break, encoding=encoding,
+                          explicit_start=explicit_start,
+                          explicit_end=explicit_end, version=version,
+                          tags=tags)
+        dumper.stream = stream
+        record_settings(dumper, canonical, indent, width, allow_unicode,
+                        line_break)
+    # Without Emitter this only records the document options.
     Serializer.__init__(dumper, encoding=encoding,
                         explicit_start=explicit_start,
                         explicit_end=explicit_end, version=version, tags=tags)
@@ -33,7 +49,7 @@ class BaseDumper(Emitter, Serializer, BaseRepresenter, BaseResolver):
                  canonical=None, indent=None, width=None, allow_unicode=None,
                  line_break=None, encoding=None, explicit_start=None,
                  explicit_end=None, version=None, tags=None, sort_keys=True):
-        _set_up(self, BaseRepresenter, BaseResolver, stream, default_style,
+        set_up(self, BaseRepresenter, BaseResolver, stream, default_style,
                 default_flow_style, canonical, indent, width, allow_unicode,
                 line_break, encoding, explicit_start, explicit_end, version,
                 tags, sort_keys)
@@ -46,7 +62,7 @@ class SafeDumper(Emitter, Serializer, SafeRepresenter, Resolver):
                  canonical=None, indent=None, width=None, allow_unicode=None,
                  line_break=None, encoding=None, explicit_start=None,
                  explicit_end=None, version=None, tags=None, sort_keys=True):
-        _set_up(self, SafeRepresenter, Resolver, stream, default_style,
+        set_up(self, SafeRepresenter, Resolver, stream, default_style,
                 default_flow_style, canonical, indent, width, allow_unicode,
                 line_break, encoding, explicit_start, explicit_end, version,
                 tags, sort_keys)
@@ -59,7 +75,7 @@ class Dumper(Emitter, Serializer, Representer, Resolver):
                  canonical=None, indent=None, width=None, allow_unicode=None,
                  line_break=None, encoding=None, explicit_start=None,
                  explicit_end=None, version=None, tags=None, sort_keys=True):
-        _set_up(self, Representer, Resolver, stream, default_style,
+        set_up(self, Representer, Resolver, stream, default_style,
                 default_flow_style, canonical, indent, width, allow_unicode,
                 line_break, encoding, explicit_start, explicit_end, version,
                 tags, sort_keys)
