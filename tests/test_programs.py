@@ -156,6 +156,20 @@ class LoaderPrograms(OwnPackageTest):
         self.assertEqual(yaml.load(io.StringIO("when: 2001-12-14\nt: !!python/tuple [1]\n"),
                                    Loader=yaml.FullLoader)["t"], (1,))
 
+    def test_text_of_str_and_bytes_subclasses(self):
+        class Markup(str):
+            pass
+
+        class Blob(bytes):
+            pass
+        for loader in (yaml.SafeLoader, yaml.CSafeLoader):
+            for source in (Markup("a: [1, x]"), Blob(b"a: [1, x]")):
+                with self.subTest(loader=loader.__name__, source=type(source).__name__):
+                    self.assertEqual(yaml.load(source, Loader=loader), {"a": [1, "x"]})
+                    with self.assertRaises(yaml.YAMLError) as caught:
+                        yaml.load(type(source)(source[:-1]), Loader=loader)
+                    self.assertIn("\n    a: [1, x\n       ^\n", str(caught.exception))
+
     def test_configuration_with_defaults(self):
         defaults = {"debug": False, "workers": 4, "paths": {"log": "/var/log/app"}}
 
@@ -231,6 +245,17 @@ class DumperPrograms(OwnPackageTest):
             with self.subTest(options=options):
                 self.assertEqual(yaml.safe_dump(data, **options), text)
                 self.assertEqual(yaml.safe_load(text), data)
+
+    def test_no_wrapping_with_an_infinite_width(self):
+        text = "word " * 40
+        for dumper in ("SafeDumper", "CSafeDumper", "Dumper"):
+            for width in (float("inf"), 2 ** 40):
+                with self.subTest(dumper=dumper, width=width):
+                    out = yaml.dump({"k": text.strip()}, Dumper=getattr(yaml, dumper),
+                                    width=width)
+                    self.assertEqual(out, "k: %s\n" % text.strip())
+        self.assertEqual(yaml.SafeDumper(io.StringIO(), width=float("inf")).best_width,
+                         float("inf"))
 
     def test_tuple_and_object_through_dump_and_unsafe_load(self):
         class Config:

@@ -8,7 +8,7 @@ from ._yaml import CEmitter, CParser
 from .constructor import (BaseConstructor, FullConstructor, SafeConstructor,
                           UnsafeConstructor, Constructor)
 from .dumper import set_up
-from .reader import set_input
+from .reader import exact_input, set_input
 from .representer import BaseRepresenter, Representer, SafeRepresenter
 from .resolver import BaseResolver, Resolver
 
@@ -18,6 +18,7 @@ __all__ = ["CParser", "CEmitter", "CBaseLoader", "CSafeLoader", "CFullLoader",
 
 
 def _set_up_loader(loader, stream, constructor, resolver):
+    stream = exact_input(stream)
     CParser.__init__(loader, stream)
     set_input(loader, stream)
     constructor.__init__(loader)

@@ -2,7 +2,7 @@
 as programs compose their own."""
 
 from ._yaml import CEmitter
-from .emitter import Emitter, record_settings
+from .emitter import Emitter, native_width, record_settings
 from .representer import BaseRepresenter, Representer, SafeRepresenter
 from .resolver import BaseResolver, Resolver
 from .serializer import Serializer
@@ -23,7 +23,7 @@ def set_up(dumper, representer, resolver, stream, default_style,
                          line_break=line_break)
     else:
         CEmitter.__init__(dumper, stream, canonical=canonical, indent=indent,
-                          width=width, allow_unicode=allow_unicode,
+                          width=native_width(width), allow_unicode=allow_unicode,
                           line_break=line_break, encoding=encoding,
                           explicit_start=explicit_start,
                           explicit_end=explicit_end, version=version,

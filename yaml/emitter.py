@@ -23,6 +23,18 @@ class EmitterError(YAMLError):
     """
 
 
+_WIDEST = 2 ** 31 - 1
+
+
+def native_width(width):
+    """`width` as the native emitter takes it: programs ask for no wrapping
+    with float("inf") or a huge number, which a C int cannot hold."""
+    if isinstance(width, (int, float)) and not isinstance(width, bool) \
+            and width > _WIDEST:
+        return _WIDEST
+    return width
+
+
 def record_settings(dumper, canonical, indent, width, allow_unicode,
                     line_break):
     """The layout settings a dumper shows as attributes, with the values
@@ -33,7 +45,7 @@ def record_settings(dumper, canonical, indent, width, allow_unicode,
     if isinstance(indent, int) and 1 < indent < 10:
         dumper.best_indent = indent
     dumper.best_width = 80
-    if isinstance(width, int) and width > dumper.best_indent * 2:
+    if isinstance(width, (int, float)) and width > dumper.best_indent * 2:
         dumper.best_width = width
     dumper.best_line_break = "\n"
     if line_break in ("\r", "\n", "\r\n"):
@@ -69,13 +81,13 @@ def _define(CEmitter):
 
         def __init__(self, stream, canonical=None, indent=None, width=None,
                      allow_unicode=None, line_break=None):
-            CEmitter.__init__(self, stream, canonical, indent, width,
-                              allow_unicode, line_break)
+            CEmitter.__init__(self, stream, canonical, indent,
+                              native_width(width), allow_unicode, line_break)
             self.stream = stream
             record_settings(self, canonical, indent, width, allow_unicode,
                             line_break)
-            self._layout = (canonical, indent, width, allow_unicode,
-                            line_break)
+            self._layout = (canonical, indent, native_width(width),
+                            allow_unicode, line_break)
 
         def _configure_documents(self, encoding, explicit_start,
                                  explicit_end, version, tags):

@@ -50,6 +50,16 @@ def input_name(stream):
     return getattr(stream, "name", "<file>")
 
 
+def exact_input(stream):
+    """A str or bytes subclass as the plain str or bytes the native parser
+    takes (it refuses subclasses); anything else unchanged."""
+    if isinstance(stream, str) and type(stream) is not str:
+        return str.__str__(stream)
+    if isinstance(stream, bytes) and type(stream) is not bytes:
+        return b"" + stream
+    return stream
+
+
 def set_input(loader, stream):
     """The attributes every loader has besides the native parser's state:
     `name`, `stream` (None for in-memory input) and the in-memory text that
@@ -96,6 +106,7 @@ def _define(CParser):
         """
 
         def __init__(self, stream):
+            stream = exact_input(stream)
             CParser.__init__(self, stream)
             set_input(self, stream)
 
