@@ -98,7 +98,27 @@ class BaseRepresenter:
             self._pending = []
         self._nesting += 1
         try:
-            node = self._represent(data)
+            key = None if self.ignore_aliases(data) else id(data)
+            if key is not None:
+                if key in self.represented_objects:
+                    node = self.represented_objects[key]
+                    if node is None:
+                        raise RepresenterError(
+                            "cannot represent a recursive %s object: its "
+                            "representer reached it again before making its "
+                            "node" % type(data).__name__, data)
+                    return node
+                self.represented_objects[key] = None
+                # Held so that the id stays unique until the document is done.
+                self.object_keeper.append(data)
+            representer = self._representer_for(data)
+            saved, self.alias_key = self.alias_key, key
+            try:
+                node = representer(self, data)
+            finally:
+                self.alias_key = saved
+            if key is not None and self.represented_objects.get(key) is None:
+                self.represented_objects[key] = node
             if outermost:
                 pending = self._pending
                 while pending:
@@ -106,30 +126,6 @@ class BaseRepresenter:
                     fill(self, node_, items, flow_style)
         finally:
             self._nesting -= 1
-        return node
-
-    def _represent(self, data):
-        key = None if self.ignore_aliases(data) else id(data)
-        if key is not None:
-            if key in self.represented_objects:
-                node = self.represented_objects[key]
-                if node is None:
-                    raise RepresenterError(
-                        "cannot represent a recursive %s object: its "
-                        "representer reached it again before making its node"
-                        % type(data).__name__, data)
-                return node
-            self.represented_objects[key] = None
-            # Held so that the id stays unique until the document is done.
-            self.object_keeper.append(data)
-        representer = self._representer_for(data)
-        saved, self.alias_key = self.alias_key, key
-        try:
-            node = representer(self, data)
-        finally:
-            self.alias_key = saved
-        if key is not None and self.represented_objects.get(key) is None:
-            self.represented_objects[key] = node
         return node
 
     def _representer_for(self, data):
@@ -244,11 +240,16 @@ for _type, _method in ((str, "represent_str"), (list, "represent_list"),
     BaseRepresenter.add_representer(_type, getattr(BaseRepresenter, _method))
 
 
+_WRITTEN_IN_FULL = frozenset((str, bytes, bool, int, float))
+
+
 class SafeRepresenter(BaseRepresenter):
     """The standard YAML 1.1 types; anything else is refused."""
 
     def ignore_aliases(self, data):
-        if data is None or (isinstance(data, tuple) and data == ()):
+        if type(data) in _WRITTEN_IN_FULL or data is None:
+            return True
+        if isinstance(data, tuple) and data == ():
             return True
         return isinstance(data, (str, bytes, bool, int, float))
 
