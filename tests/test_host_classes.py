@@ -49,9 +49,7 @@ HOST_NAMES = (
 )
 
 
-def _inside_repo(path):
-    real = os.path.realpath(path)
-    return os.path.commonpath([real, REPO]) == REPO
+from tests.support.project import inside_repo as _inside_repo  # noqa: E402
 
 
 def _extension_built():
@@ -145,7 +143,7 @@ class Test00Origin(unittest.TestCase):
                 self.assertTrue(_inside_repo(mod.__file__), mod.__file__)
                 self.assertEqual(
                     os.path.dirname(os.path.realpath(mod.__file__)),
-                    os.path.realpath(PKG_DIR))
+                    os.path.dirname(os.path.realpath(PKG.__file__)))
 
     def test_2_extension_comes_from_this_repository(self):
         if EXT is None:

@@ -64,20 +64,37 @@ def _inside(path, roots):
     return any(os.path.commonpath([real, os.path.realpath(r)]) == os.path.realpath(r) for r in roots)
 
 
+def _project():
+    """tests/support/project.py, which knows the installed-copy mode."""
+    spec = importlib.util.spec_from_file_location(
+        "yaml_project_guard", os.path.join(REPO, "tests", "support", "project.py"))
+    module = importlib.util.module_from_spec(spec)
+    spec.loader.exec_module(module)
+    return module
+
+
 def import_own_yaml():
-    """Imports yaml from PYTHONPATH or the repository, never from elsewhere."""
-    if not os.environ.get("PYTHONPATH") and REPO not in sys.path:
+    """Imports yaml from PYTHONPATH or the repository, never from elsewhere;
+    against an installed copy (YAML_TEST_INSTALLED) from that copy only."""
+    project = _project()
+    if not project.installed_mode() and not os.environ.get("PYTHONPATH") and REPO not in sys.path:
         sys.path.insert(0, REPO)
     roots = _allowed_roots()
+
+    def own(path):
+        if project.installed_mode():
+            return project.inside_repo(path)
+        return _inside(path, roots)
+
     # Look before importing: a package from anywhere else is never loaded.
     found = importlib.util.find_spec("yaml")
-    if found is None or not found.origin or not _inside(found.origin, roots):
+    if found is None or not found.origin or not own(found.origin):
         raise SystemExit("fuzz: no yaml package inside %s (found %s)"
                          % (os.pathsep.join(roots), found and found.origin))
     import yaml
     import yaml._yaml
     for module in (yaml, yaml._yaml):
-        if not _inside(module.__file__, roots):
+        if not own(module.__file__):
             raise SystemExit("fuzz: refusing %s from %s (outside %s)"
                              % (module.__name__, module.__file__, os.pathsep.join(roots)))
     return yaml
