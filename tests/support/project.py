@@ -129,6 +129,15 @@ def native_module_names(package):
     return sorted(names)
 
 
+def mapped_objects(stem):
+    """Real paths of the shared objects mapped into this process whose file
+    name starts with `stem` (e.g. "libyaml": the copy the extension loaded)."""
+    with open("/proc/self/maps") as f:
+        paths = {fields[5].strip() for fields in (line.split(None, 5) for line in f)
+                 if len(fields) == 6}
+    return sorted({os.path.realpath(p) for p in paths if os.path.basename(p).startswith(stem)})
+
+
 def own_modules():
     """Imports `yaml` and every native module of it, each refused before it
     runs unless it is the project's own; returns them, `yaml` first."""
