@@ -147,10 +147,15 @@ class GuardTest(unittest.TestCase):
             project.check_origin("provenance_probe_absent")
 
     def test_native_modules_are_the_builds_for_this_interpreter(self):
-        package = os.path.join(self.tmp, "pkg")
+        # A staged package folder: its modules link to the source folder,
+        # which holds no build for this interpreter; the builds are its own.
+        source, package = os.path.join(self.tmp, "source"), os.path.join(self.tmp, "pkg")
+        os.mkdir(source)
         os.mkdir(package)
+        open(os.path.join(source, "__init__.py"), "w").close()
+        os.symlink(os.path.join(source, "__init__.py"), os.path.join(package, "__init__.py"))
         own = importlib.machinery.EXTENSION_SUFFIXES[0]
-        names = ["__init__.py", "_yaml" + own, "_speedups" + own, "_yaml.cpython-399-x86_64-linux-gnu.so",
+        names = ["_yaml" + own, "_speedups" + own, "_yaml.cpython-399-x86_64-linux-gnu.so",
                  "bad-name" + own, "notes.txt", "_yaml.pyi"]
         for name in names:
             open(os.path.join(package, name), "w").close()

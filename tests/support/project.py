@@ -119,7 +119,9 @@ def check_origin(name):
 def native_module_names(package):
     """Names of the native modules in `package`'s folder built for this
     interpreter (builds for other interpreters may sit beside them)."""
-    folder = os.path.dirname(os.path.realpath(package.__file__))
+    # Not resolved: a staged package folder links its Python modules to the
+    # source tree but holds its own builds.
+    folder = os.path.dirname(os.path.abspath(package.__file__))
     suffixes = sorted(importlib.machinery.EXTENSION_SUFFIXES, key=len, reverse=True)
     names = set()
     for entry in os.listdir(folder):
