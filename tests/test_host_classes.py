@@ -116,7 +116,7 @@ class Test00Origin(unittest.TestCase):
                 self.assertTrue(inside_repo(mod.__file__), mod.__file__)
                 self.assertEqual(
                     os.path.dirname(os.path.realpath(mod.__file__)),
-                    os.path.realpath(PKG_DIR))
+                    os.path.dirname(os.path.realpath(PKG.__file__)))
 
     def test_2_extension_comes_from_this_repository(self):
         if EXT is None:
