@@ -202,35 +202,38 @@ _KINDS = {str: ScalarNode, list: SequenceNode, dict: MappingNode}
 # tag suffix, the pattern a whole plain value must match, and the characters
 # such a value can start with ("" standing for the empty value). They are
 # the stock table: built here, once, and nowhere else.
+#
+# Every number form needs at least one digit: `._`, `0b_` and `0x_` are
+# strings, not numbers that no conversion could build.
 IMPLICIT_TYPES = (
     ("bool",
      r"""^(?:yes|Yes|YES|no|No|NO
         |true|True|TRUE|false|False|FALSE
-        |on|On|ON|off|Off|OFF)$""",
+        |on|On|ON|off|Off|OFF)\Z""",
      "yYnNtTfFoO"),
     ("float",
      r"""^(?:[-+]?[0-9][0-9_]*\.[0-9_]*(?:[eE][-+][0-9]+)?
-        |\.[0-9_]+(?:[eE][-+][0-9]+)?
+        |\._*[0-9][0-9_]*(?:[eE][-+][0-9]+)?
         |[-+]?[0-9][0-9_]*(?::[0-5]?[0-9])+\.[0-9_]*
         |[-+]?\.(?:inf|Inf|INF)
-        |\.(?:nan|NaN|NAN))$""",
+        |\.(?:nan|NaN|NAN))\Z""",
      "-+0123456789."),
     ("int",
-     r"""^(?:[-+]?0b[0-1_]+
+     r"""^(?:[-+]?0b_*[0-1][0-1_]*
         |[-+]?0[0-7_]+
         |[-+]?(?:0|[1-9][0-9_]*)
-        |[-+]?0x[0-9a-fA-F_]+
-        |[-+]?[1-9][0-9_]*(?::[0-5]?[0-9])+)$""",
+        |[-+]?0x_*[0-9a-fA-F][0-9a-fA-F_]*
+        |[-+]?[1-9][0-9_]*(?::[0-5]?[0-9])+)\Z""",
      "-+0123456789"),
-    ("merge", r"^(?:<<)$", "<"),
-    ("null", r"""^(?:~|null|Null|NULL|)$""", ["~", "n", "N", ""]),
+    ("merge", r"^(?:<<)\Z", "<"),
+    ("null", r"""^(?:~|null|Null|NULL|)\Z""", ["~", "n", "N", ""]),
     ("timestamp",
      r"""^(?:[0-9][0-9][0-9][0-9]-[0-9][0-9]-[0-9][0-9]
         |[0-9][0-9][0-9][0-9]-[0-9][0-9]?-[0-9][0-9]?
          (?:[Tt]|[ \t]+)[0-9][0-9]?:[0-9][0-9]:[0-9][0-9](?:\.[0-9]*)?
-         (?:[ \t]*(?:Z|[-+][0-9][0-9]?(?::[0-9][0-9])?))?)$""",
+         (?:[ \t]*(?:Z|[-+][0-9][0-9]?(?::[0-9][0-9])?))?)\Z""",
      "0123456789"),
-    ("value", r"^(?:=)$", "="),
+    ("value", r"^(?:=)\Z", "="),
 )
 
 # Compiled by type name (also used by the constructor's checks).
