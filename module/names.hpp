@@ -1,8 +1,9 @@
 // Interned names and shared constants, created once at module execution and
 // kept for the life of the process.
 //
-// Every attribute name, keyword name, global name and constant text the module
-// uses lives here; hot paths never build a str from a C literal.
+// Every attribute name, keyword name, global name and constant text the
+// native modules use lives here; hot paths never build a str from a C
+// literal.
 #pragma once
 
 #include "ref.hpp"
