@@ -165,6 +165,8 @@ namespace ymod {
     X(tag_null, "tag:yaml.org,2002:null")                        \
     X(tag_timestamp, "tag:yaml.org,2002:timestamp")              \
     X(tag_binary, "tag:yaml.org,2002:binary")                    \
+    X(tag_merge, "tag:yaml.org,2002:merge")                      \
+    X(tag_value, "tag:yaml.org,2002:value")                      \
     /* composer error texts */                                   \
     X(found_undefined_alias, "found undefined alias")            \
     X(found_duplicate_anchor, "found duplicate anchor; first occurrence") \
