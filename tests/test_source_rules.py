@@ -12,7 +12,7 @@ import unittest
 
 from tests.support.project import REPO_ROOT, OwnPackageTest
 
-FOLDERS = ("module", "frame", "parser", "emitter")
+FOLDERS = ("module", "frame", "parser", "emitter", "speedups")
 NAMES_HEADER = pathlib.Path(REPO_ROOT, "module", "names.hpp")
 
 # C-string twins of calls that take an interned name.

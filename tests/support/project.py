@@ -1,9 +1,13 @@
 """Where the project lives, and proof that the tests run against it."""
 
+import importlib
 import os
 import unittest
 
 REPO_ROOT = os.path.dirname(os.path.dirname(os.path.dirname(os.path.realpath(__file__))))
+
+# The package's native modules; every test process proves all of them are ours.
+NATIVE_MODULES = ("yaml._yaml", "yaml._speedups")
 
 
 def inside_repo(path):
@@ -12,15 +16,21 @@ def inside_repo(path):
     return os.path.commonpath([real, REPO_ROOT]) == REPO_ROOT
 
 
-def assert_own_package(testcase):
-    """Fails unless `yaml` and `yaml._yaml` are this project's own."""
+def own_modules():
+    """`yaml` and its native modules, imported."""
     import yaml
-    import yaml._yaml
 
-    for module in (yaml, yaml._yaml):
+    return [yaml] + [importlib.import_module(name) for name in NATIVE_MODULES]
+
+
+def assert_own_package(testcase):
+    """Fails unless `yaml` and its native modules are this project's own;
+    returns `yaml` and `yaml._yaml`."""
+    modules = own_modules()
+    for module in modules:
         testcase.assertTrue(inside_repo(module.__file__),
                             "%s comes from %s, outside %s" % (module.__name__, module.__file__, REPO_ROOT))
-    return yaml, yaml._yaml
+    return modules[0], modules[1]
 
 
 class OwnPackageTest(unittest.TestCase):
@@ -29,9 +39,6 @@ class OwnPackageTest(unittest.TestCase):
     @classmethod
     def setUpClass(cls):
         super().setUpClass()
-        import yaml
-        import yaml._yaml
-
-        for module in (yaml, yaml._yaml):
+        for module in own_modules():
             if not inside_repo(module.__file__):
                 raise AssertionError("not this project's module: %s" % module.__file__)
