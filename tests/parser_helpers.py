@@ -5,6 +5,7 @@ import ctypes
 import unittest
 
 from tests.support.project import inside_repo
+from tests.support.streams import ChunkedStream, ResultStream  # noqa: F401 (the parser tests' streams)
 
 import yaml
 import yaml._yaml as ext
@@ -29,40 +30,6 @@ def plain(value):
     if isinstance(value, list):
         return [plain(v) for v in value]
     return value
-
-
-class ChunkedStream:
-    """A file-like object handing out `data` at most `chunk` items per read."""
-
-    def __init__(self, data, chunk=3, name=None, fail_at=None, exc=None):
-        self.data = data
-        self.chunk = chunk
-        self.pos = 0
-        self.sizes = []
-        self.fail_at = fail_at  # 0-based read call that raises `exc`
-        self.exc = exc
-        if name is not None:
-            self.name = name
-
-    def read(self, size):
-        self.sizes.append(size)
-        if self.fail_at is not None and len(self.sizes) - 1 == self.fail_at:
-            raise self.exc
-        piece = self.data[self.pos:self.pos + min(size, self.chunk)]
-        self.pos += len(piece)
-        return piece
-
-
-class ResultStream:
-    """A file-like object whose read returns the given results in turn."""
-
-    def __init__(self, *results):
-        self.results = list(results)
-        self.sizes = []
-
-    def read(self, size):
-        self.sizes.append(size)
-        return self.results.pop(0) if self.results else b""
 
 
 class RecordingLoader(yaml.Loader):

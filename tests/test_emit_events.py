@@ -17,14 +17,15 @@ from yaml.events import (AliasEvent, DocumentEndEvent, DocumentStartEvent,
                          StreamStartEvent)
 from yaml.nodes import ScalarNode
 
-from tests.support.project import REPO_ROOT as REPO, inside_repo as _inside_repo
+from tests.support.project import assert_own_package
 
 
 
 class ImportedFromRepository(unittest.TestCase):
     def test_package_and_extension_are_ours(self):
-        self.assertTrue(_inside_repo(yaml.__file__), yaml.__file__)
-        self.assertTrue(_inside_repo(_yaml.__file__), _yaml.__file__)
+        package, extension = assert_own_package(self)
+        self.assertIs(package, yaml)
+        self.assertIs(extension, _yaml)
 
 
 class ByteSink:

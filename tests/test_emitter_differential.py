@@ -16,14 +16,15 @@ from yaml.emitter import EmitterError
 from tests.support import suite
 from tests.support.eventfmt import build_host_events, parse_event_text
 
-from tests.support.project import REPO_ROOT as REPO, inside_repo as _inside_repo
+from tests.support.project import assert_own_package
 
 
 
 class ImportedFromRepository(unittest.TestCase):
     def test_package_and_extension_are_ours(self):
-        self.assertTrue(_inside_repo(yaml.__file__), yaml.__file__)
-        self.assertTrue(_inside_repo(_yaml.__file__), _yaml.__file__)
+        package, extension = assert_own_package(self)
+        self.assertIs(package, yaml)
+        self.assertIs(extension, _yaml)
 
 
 TAGS = {"!e!": "tag:example.com,2000:app/", "!y!": "tag:yaml.org,2002:"}

@@ -10,36 +10,16 @@ import sys
 import textwrap
 import unittest
 
+from tests.support.hostnames import ALL_NAMES, HOST_NAMES
 from tests.support.project import REPO_ROOT, assert_own_package
+from tests.support.required import missing
 
 import yaml
 import yaml._yaml as ext
 
-HOST_NAMES = [
-    ("error", ["YAMLError"]),
-    ("reader", ["ReaderError"]),
-    ("scanner", ["ScannerError"]),
-    ("parser", ["ParserError"]),
-    ("composer", ["ComposerError"]),
-    ("constructor", ["ConstructorError"]),
-    ("emitter", ["EmitterError"]),
-    ("serializer", ["SerializerError"]),
-    ("representer", ["RepresenterError"]),
-    ("tokens", ["StreamStartToken", "StreamEndToken", "DirectiveToken", "DocumentStartToken",
-                "DocumentEndToken", "BlockSequenceStartToken", "BlockMappingStartToken",
-                "BlockEndToken", "FlowSequenceStartToken", "FlowMappingStartToken",
-                "FlowSequenceEndToken", "FlowMappingEndToken", "KeyToken", "ValueToken",
-                "BlockEntryToken", "FlowEntryToken", "AliasToken", "AnchorToken", "TagToken",
-                "ScalarToken"]),
-    ("events", ["StreamStartEvent", "StreamEndEvent", "DocumentStartEvent", "DocumentEndEvent",
-                "AliasEvent", "ScalarEvent", "SequenceStartEvent", "SequenceEndEvent",
-                "MappingStartEvent", "MappingEndEvent"]),
-    ("nodes", ["ScalarNode", "SequenceNode", "MappingNode"]),
-]
-
 EXPECTED_NAMESPACE = (
     ["__builtins__", "Mark", "CParser", "CEmitter", "yaml", "get_version_string", "get_version"]
-    + [name for _, names in HOST_NAMES for name in names]
+    + list(ALL_NAMES)
     + ["__pyx_unpickle_Mark", "__test__"]
 )
 
@@ -334,7 +314,7 @@ class VersionWarningTest(unittest.TestCase):
     def vcheck_env(self):
         folder = os.environ.get("YAML_VCHECK_DIR")
         if not folder or not os.path.isdir(os.path.join(folder, "yaml")):
-            self.skipTest("the version-check build is not available (set YAML_VCHECK_DIR)")
+            missing(self, "the version-check build is not available (set YAML_VCHECK_DIR)")
         return {"PYTHONPATH": folder}
 
     def test_own_build_does_not_warn(self):

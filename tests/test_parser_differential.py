@@ -1,7 +1,6 @@
 """Every case of the YAML test suite: our event, token and node streams
 against libyaml's own reading (the libyaml_events reference tool)."""
 
-import io
 import unittest
 
 from tests.support.project import inside_repo
@@ -48,13 +47,6 @@ def token_names(parser):
         names.append("%s %d:%d" % (token_name(token), token.start_mark.line, token.start_mark.column))
 
 
-class TextChunks(io.StringIO):
-    """A text stream that hands out at most 5 characters per read."""
-
-    def read(self, size=-1):
-        return super().read(min(size, 5))
-
-
 class TagRecorder(yaml.Loader):
     """Resolves every open tag to a marker naming the node kind."""
 
@@ -71,8 +63,6 @@ class SuiteTest(unittest.TestCase):
     def setUp(self):
         suite.require_suite(self)
         self.events_tool = suite.require_tool(self, "libyaml_events")
-        if not self.cases:
-            self.skipTest("the YAML test suite holds no cases")
 
     def reference(self, path, *flags):
         proc = suite.run_tool(self.events_tool, *flags, path)
@@ -92,7 +82,7 @@ class SuiteTest(unittest.TestCase):
                     text = None
                 if text is not None and not text.startswith("\ufeff"):
                     inputs["str"] = lambda: text
-                    inputs["str chunks"] = lambda: TextChunks(text)
+                    inputs["str chunks"] = lambda: ChunkedStream(text, chunk=5)
                 for kind, make in inputs.items():
                     got = eventfmt.stream_lines(yaml.Loader(make()))
                     if kind.startswith("str") and expected and expected[-1].startswith("!ERROR reader"):

@@ -16,7 +16,7 @@ if not (inside_repo(yaml.__file__) and inside_repo(ext.__file__)):
     raise ImportError("tests must run against this project's yaml and yaml._yaml")
 
 from tests.parser_helpers import ChunkedStream, GlobalsTest, plain, vtable_slot  # noqa: E402
-from tests.support.suite import tool_path  # noqa: E402
+from tests.support.suite import require_tool  # noqa: E402
 
 U, B = "<unicode string>", "<byte string>"
 
@@ -240,9 +240,7 @@ class AllocationFailureTest(unittest.TestCase):
     INPUTS = ["!<tag:example.com,2000:x> a\n", "!local a\n", "- !!str a\n- !e b\n", "a: [b, {c: d}]\n"]
 
     def test_every_allocation_failure_is_a_memory_error(self):
-        library = tool_path("libfailalloc.so")
-        if library is None:
-            self.skipTest("tests/tools/libfailalloc.so is not built")
+        library = require_tool(self, "libfailalloc.so")
         if "libasan" in os.environ.get("LD_PRELOAD", ""):
             self.skipTest("the sanitizer runtime owns the allocator in this run")
         env = dict(os.environ, LD_PRELOAD=str(library), YAML_FAILALLOC=str(library),

@@ -1,10 +1,10 @@
 """Round trips through the parser and the emitter over the YAML test suite.
 
 parse -> emit -> parse must give the same events (marks aside), except for
-the few rewrites libyaml's emitter makes on purpose, each named below with
-its reason; compose -> serialize -> compose must give an isomorphic graph.
-Only cases libyaml accepts take part. The tests skip while the parser
-layers are missing from the build.
+the few rewrites libyaml's emitter makes on purpose; compose -> serialize ->
+compose must give an isomorphic graph.  Both are judged by
+tests/support/roundtrip.py, as in the fuzzer.  Only cases libyaml accepts
+take part.
 """
 
 import collections
@@ -15,19 +15,19 @@ import yaml
 import yaml._yaml as _yaml
 import yaml.composer
 import yaml.error
+from yaml.events import DocumentEndEvent, DocumentStartEvent, ScalarEvent
 from yaml.nodes import ScalarNode, SequenceNode
 
 from tests.support import suite
 from tests.support.graphs import isomorphism_problem
-
-from tests.support.project import inside_repo as _inside_repo
-
+from tests.support.project import assert_own_package
+from tests.support.roundtrip import (documents_problem, events_problem, read_documents,
+                                     read_events, rewrite_reason, vanished_first_document)
 
 
 class ImportedFromRepository(unittest.TestCase):
     def test_package_and_extension_are_ours(self):
-        self.assertTrue(_inside_repo(yaml.__file__), yaml.__file__)
-        self.assertTrue(_inside_repo(_yaml.__file__), _yaml.__file__)
+        assert_own_package(self)
 
 
 class Loader(_yaml.CParser, yaml.resolver.BaseResolver):
@@ -38,76 +38,17 @@ class Dumper(_yaml.CEmitter, yaml.resolver.BaseResolver):
     pass
 
 
-def parser_missing():
-    """Why the parser cannot serve these tests, or None when it can."""
-    try:
-        Loader("a").get_event()
-    except (AttributeError, NotImplementedError) as exc:
-        return "parser layers not available in this build (%s: %s)" % (type(exc).__name__, exc)
-    return None
-
-
 def parse_events(data):
-    loader = Loader(data)
-    events = []
-    while True:
-        event = loader.get_event()
-        if event is None:
-            return events
-        events.append(event)
+    return read_events(Loader, data)
 
 
 def compose_all(data):
-    loader = Loader(data)
-    nodes = []
-    while loader.check_node():
-        nodes.append(loader.get_node())
-    return nodes
-
-
-FIELDS = ("anchor", "tag", "value", "implicit", "style", "flow_style", "explicit", "version",
-          "tags")
-
-
-def event_key(event):
-    return (type(event).__name__,) + tuple(getattr(event, f, None) for f in FIELDS)
-
-
-def _plain(style):
-    return style in ("", None)
-
-
-def libyaml_rewrite(a, b):
-    """The reason libyaml's emitter turned event `a` into `b`, or None when
-    the difference is not one it makes on purpose."""
-    name = type(a).__name__
-    if name != type(b).__name__ or getattr(a, "anchor", None) != getattr(b, "anchor", None):
-        return None
-    if name == "DocumentEndEvent" and not a.explicit and b.explicit:
-        return ("document end made explicit: libyaml closes an open-ended document "
-                "(a kept trailing break, or directives follow) with '...'")
-    if name != "ScalarEvent" or a.value != b.value:
-        return None
-    if (_plain(a.style) and b.style in ("'", '"')
-            and (b.tag == a.tag or (a.tag is None and b.tag == "!" and not a.implicit[1]))):
-        return ("plain refused by libyaml's scalar analysis (multi-line, empty, indicator "
-                "or non-printable text), written quoted; with '!' when the quoted form "
-                "would not resolve like the plain one")
-    if a.style in ("|", ">") and b.style in ("'", '"') and a.tag == b.tag:
-        return ("block style refused by libyaml for this value (leading blanks or tabs after "
-                "a break, trailing spaces) or its context, written quoted")
-    if a.tag == "!" and b.tag is None and a.implicit[0] and _plain(a.style) and _plain(b.style):
-        return ("non-specific tag '!' on a plain scalar arrives with plain_implicit set, "
-                "so libyaml leaves it out")
-    return None
+    return read_documents(Loader, data)
 
 
 def accepted_cases(testcase):
     """(case_id, bytes) of every suite case that libyaml parses."""
     suite.require_suite(testcase)
-    reason = parser_missing()
-    if reason:
-        testcase.skipTest(reason)
     cases = []
     for case_id, folder in suite.iter_cases():
         data = (folder / "in.yaml").read_bytes()
@@ -132,13 +73,8 @@ class EventRoundTrip(unittest.TestCase):
                 for event in first:
                     emitter.emit(event)
                 second = parse_events(out.getvalue())
-                self.assertEqual([type(e) for e in first], [type(e) for e in second])
-                for a, b in zip(first, second):
-                    if event_key(a) == event_key(b):
-                        continue
-                    reason = libyaml_rewrite(a, b)
-                    self.assertIsNotNone(reason, "%r became %r in:\n%s" % (a, b, out.getvalue()))
-                    rewrites[reason] += 1
+                problem = events_problem(first, second, rewrites)
+                self.assertIsNone(problem, "in:\n%s" % out.getvalue())
         print("\n  event round trip: %d cases" % len(cases))
         for reason, count in sorted(rewrites.items()):
             print("    %4d x %s" % (count, reason))
@@ -163,16 +99,8 @@ class GraphRoundTrip(unittest.TestCase):
                     dumper.serialize(node)
                 dumper.close()
                 second = compose_all(out.getvalue())
-                if (len(second) == len(first) - 1 and type(first[0]) is ScalarNode
-                        and first[0].value == ""):
-                    # libyaml writes an empty plain root scalar as no text at
-                    # all, so a first document with an implicit start and
-                    # nothing else leaves no trace in the stream.
-                    first = first[1:]
-                    vanished += 1
-                self.assertEqual(len(first), len(second), out.getvalue())
-                for a, b in zip(first, second):
-                    self.assertIsNone(isomorphism_problem(a, b), out.getvalue())
+                vanished += vanished_first_document(first, second)
+                self.assertIsNone(documents_problem(first, second), out.getvalue())
                 composed += 1
         print("\n  graph round trip: %d cases, %d refused by the composer, %d empty first "
               "documents written as nothing" % (composed, refused, vanished))
@@ -185,6 +113,67 @@ class GraphRoundTrip(unittest.TestCase):
         self.assertIsNone(isomorphism_problem(together, together))
         self.assertEqual(isomorphism_problem(together, apart), "root[0]: sharing differs")
         self.assertEqual(isomorphism_problem(apart, together), "root[0]: sharing differs")
+
+
+def scalar(value="v", style=None, tag=None, implicit=(True, False), anchor=None):
+    return ScalarEvent(anchor, tag, implicit, value, style=style)
+
+
+class ComparisonRules(unittest.TestCase):
+    """The rules shared with the fuzzer: libyaml's own rewrites pass, and
+    every other change is reported."""
+
+    def test_rewrites_libyaml_makes_on_purpose(self):
+        cases = [
+            ("plain quoted", scalar(), scalar(style="'")),
+            ("plain double-quoted", scalar(style=""), scalar(style='"')),
+            ("plain quoted with '!'", scalar(implicit=(True, False)), scalar(style="'", tag="!")),
+            ("literal quoted", scalar(style="|"), scalar(style='"')),
+            ("single to double", scalar(style="'"), scalar(style='"')),
+            ("'!' left out", scalar(tag="!", implicit=(True, True), style=""), scalar(style="")),
+            ("end made explicit", DocumentEndEvent(explicit=False), DocumentEndEvent(explicit=True)),
+            ("start made explicit", DocumentStartEvent(explicit=False, version=(1, 1)),
+             DocumentStartEvent(explicit=True, version=(1, 1))),
+        ]
+        for label, before, after in cases:
+            with self.subTest(label):
+                self.assertIsNotNone(rewrite_reason(before, after))
+                self.assertIsNone(events_problem([before], [after]))
+
+    def test_other_changes_are_reported(self):
+        cases = [
+            ("value", scalar("a"), scalar("b")),
+            ("anchor", scalar(anchor="x"), scalar(anchor="y")),
+            ("tag on a quoted scalar", scalar(style="'", tag="!a"), scalar(style="'", tag="!b")),
+            ("'!' added to a scalar that resolves the same", scalar(implicit=(True, True)),
+             scalar(style="'", tag="!", implicit=(True, True))),
+            ("double to single", scalar(style='"'), scalar(style="'")),
+            ("quoted to plain", scalar(style="'"), scalar(style="")),
+            ("end made implicit", DocumentEndEvent(explicit=True), DocumentEndEvent(explicit=False)),
+            ("start made implicit", DocumentStartEvent(explicit=True), DocumentStartEvent(explicit=False)),
+            ("version lost", DocumentStartEvent(explicit=True, version=(1, 1)),
+             DocumentStartEvent(explicit=True)),
+            ("tags changed", DocumentStartEvent(explicit=True, tags={"!e!": "tag:e:"}),
+             DocumentStartEvent(explicit=True, tags={"!e!": "tag:f:"})),
+            ("kind", scalar(), DocumentEndEvent()),
+        ]
+        for label, before, after in cases:
+            with self.subTest(label):
+                self.assertIsNone(rewrite_reason(before, after))
+                self.assertIsNotNone(events_problem([before], [after]))
+        self.assertIsNotNone(events_problem([scalar()], [scalar(), scalar()]))
+
+    def test_documents(self):
+        empty = ScalarNode("tag:yaml.org,2002:null", "", style="")
+        doc = SequenceNode("s", [ScalarNode("t", "v")])
+        same = SequenceNode("s", [ScalarNode("t", "v")])
+        other = SequenceNode("s", [ScalarNode("t", "w")])
+        self.assertIsNone(documents_problem([doc], [same]))
+        self.assertIsNone(documents_problem([empty, doc], [same]))
+        self.assertTrue(vanished_first_document([empty, doc], [same]))
+        self.assertEqual(documents_problem([doc, doc], [same]), "2 documents became 1")
+        self.assertEqual(documents_problem([doc], [other]),
+                         "document 0: root[0]: value 'v' became 'w'")
 
 
 if __name__ == "__main__":

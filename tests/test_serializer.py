@@ -9,7 +9,7 @@ from yaml.nodes import MappingNode, ScalarNode, SequenceNode
 from yaml.resolver import BaseResolver
 from yaml.serializer import SerializerError
 
-from tests.support.project import REPO_ROOT as REPO, inside_repo as _inside_repo
+from tests.support.project import assert_own_package
 STR = "tag:yaml.org,2002:str"
 SEQ = "tag:yaml.org,2002:seq"
 MAP = "tag:yaml.org,2002:map"
@@ -18,8 +18,9 @@ MAP = "tag:yaml.org,2002:map"
 
 class ImportedFromRepository(unittest.TestCase):
     def test_package_and_extension_are_ours(self):
-        self.assertTrue(_inside_repo(yaml.__file__), yaml.__file__)
-        self.assertTrue(_inside_repo(_yaml.__file__), _yaml.__file__)
+        package, extension = assert_own_package(self)
+        self.assertIs(package, yaml)
+        self.assertIs(extension, _yaml)
 
 
 class Dumper(_yaml.CEmitter, BaseResolver):

@@ -3,7 +3,8 @@
 These run without the extension: libyaml_events and libyaml_emit are
 compared with the YAML test suite and with each other, and eventfmt is
 checked against the suite's test.event files and small fixtures.  Tests
-that need the suite or the built tools skip when they are missing.
+that need the suite or the built tools skip when they are missing, and fail
+then under CI (YAML_REQUIRE_ALL).
 """
 
 import dataclasses
@@ -20,11 +21,8 @@ import unittest
 from pathlib import Path
 from unittest import mock
 
-_TESTS_DIR = os.path.dirname(os.path.abspath(__file__))
-if _TESTS_DIR not in sys.path:
-    sys.path.insert(0, _TESTS_DIR)
-
-from support import eventfmt, suite  # noqa: E402
+from tests.support import eventfmt, required, suite
+from tests.support.project import REPO_ROOT
 
 # Where libyaml 0.2.5 parts from the suite.  Each set only allows a
 # disagreement; a case that starts to agree needs no change here.
@@ -712,9 +710,11 @@ class EventFmtTest(unittest.TestCase):
         self.assertEqual(tags, {"!e!": "tag:e/"})
 
     def test_helpers_do_not_import_the_host_package(self):
-        code = ("import sys; import support.eventfmt, support.suite; "
+        code = ("import sys; import tests.support.eventfmt, tests.support.suite, "
+                "tests.support.streams, tests.support.required; "
                 "print(sorted(m for m in sys.modules if m == 'yaml' or m.startswith('yaml.')))")
-        proc = subprocess.run([sys.executable, "-c", code], cwd=_TESTS_DIR,
+        proc = subprocess.run([sys.executable, "-P", "-c", code], cwd=REPO_ROOT,
+                              env=dict(os.environ, PYTHONPATH=REPO_ROOT),
                               capture_output=True, text=True, check=True)
         self.assertEqual(proc.stdout.strip(), "[]")
 
@@ -801,14 +801,38 @@ class SuiteHelpersTest(unittest.TestCase):
         finally:
             importlib.reload(suite)
 
-    def test_require_suite_skips_when_absent(self):
+    def test_require_suite_skips_or_fails_when_absent_or_empty(self):
+        # Without the switch a missing suite is a skip naming what is
+        # missing; with it (as under ctest) the same message fails the test.
         missing = self.root / "nowhere"
-        with mock.patch.object(suite, "SUITE_DIR", missing):
-            with self.assertRaises(unittest.SkipTest) as cm:
-                suite.require_suite(self)
-        self.assertIn(f"YAML test suite not found at {missing}", str(cm.exception))
-        with mock.patch.object(suite, "SUITE_DIR", self.root):
-            suite.require_suite(self)  # present: no skip
+        empty = self.root / "empty"
+        empty.mkdir()
+        cases = [(missing, f"YAML test suite not found at {missing}"),
+                 (empty, f"YAML test suite at {empty} holds no case")]
+        for switch, raised in ((None, unittest.SkipTest), ("1", self.failureException)):
+            env = {k: v for k, v in os.environ.items() if k != required.SWITCH}
+            if switch:
+                env[required.SWITCH] = switch
+            for folder, message in cases:
+                with self.subTest(switch=switch, folder=folder.name), \
+                        mock.patch.dict(os.environ, env, clear=True), \
+                        mock.patch.object(suite, "SUITE_DIR", folder):
+                    with self.assertRaises(raised) as cm:
+                        suite.require_suite(self)
+                    self.assertIn(message, str(cm.exception))
+        self.touch("case/in.yaml")
+        with mock.patch.dict(os.environ, {required.SWITCH: "1"}), \
+                mock.patch.object(suite, "SUITE_DIR", self.root):
+            suite.require_suite(self)  # present: neither skip nor failure
+
+    def test_switch_values(self):
+        for value, on in ((None, False), ("", False), ("0", False), ("1", True), ("yes", True)):
+            with self.subTest(value=value):
+                env = {k: v for k, v in os.environ.items() if k != required.SWITCH}
+                if value is not None:
+                    env[required.SWITCH] = value
+                with mock.patch.dict(os.environ, env, clear=True):
+                    self.assertEqual(required.required(), on)
 
     def test_tool_path(self):
         tool = self.touch("tools/libyaml_events", 0o755)
@@ -821,12 +845,16 @@ class SuiteHelpersTest(unittest.TestCase):
         old = self.touch("build/tests/tools/libyaml_events", 0o755)
         new = self.touch("build-rel/tests/tools/libyaml_events", 0o755)
         os.utime(old, (1, 1))
-        env = {k: v for k, v in os.environ.items() if k != "YAML_TOOLS_DIR"}
+        env = {k: v for k, v in os.environ.items() if k not in ("YAML_TOOLS_DIR", required.SWITCH)}
         with mock.patch.dict(os.environ, env, clear=True), \
                 mock.patch.object(suite, "REPO_ROOT", self.root):
             self.assertEqual(suite.tool_path("libyaml_events"), new)
             self.assertIsNone(suite.tool_path("libyaml_emit"))
             with self.assertRaises(unittest.SkipTest) as cm:
+                suite.require_tool(self, "libyaml_emit")
+            self.assertIn("libyaml_emit not built", str(cm.exception))
+            os.environ[required.SWITCH] = "1"
+            with self.assertRaises(self.failureException) as cm:
                 suite.require_tool(self, "libyaml_emit")
             self.assertIn("libyaml_emit not built", str(cm.exception))
 

@@ -21,7 +21,8 @@ import os
 import sys
 
 from tests.support.project import inside_repo
-from tests.support.workloads import Chunked, every_event
+from tests.support.streams import ChunkedStream
+from tests.support.workloads import every_event
 
 import yaml
 import yaml._yaml as ext
@@ -143,9 +144,9 @@ def composed(source):
 
 WORKLOADS = [
     ("tokens over str", lambda: tokens(DOC)),
-    ("tokens over chunked reads", lambda: tokens(Chunked(DOC.encode("utf-8"), 7))),
+    ("tokens over chunked reads", lambda: tokens(ChunkedStream(DOC.encode("utf-8"), 7))),
     ("events over bytes", lambda: events(DOC.encode("utf-8"))),
-    ("events over chunked reads", lambda: events(Chunked(DOC, 7))),
+    ("events over chunked reads", lambda: events(ChunkedStream(DOC, 7))),
     ("nodes over str", lambda: nodes(DOC)),
     ("single node", lambda: single_node("a: &x [1, 2]\nb: *x\n")),
     ("raw scan and raw parse", lambda: raw_counts(DOC)),

@@ -22,7 +22,8 @@ import pickle
 import sys
 
 from tests.support.project import inside_repo
-from tests.support.workloads import Chunked, every_event
+from tests.support.streams import ChunkedStream, ResultStream
+from tests.support.workloads import every_event
 
 import yaml
 import yaml._yaml as ext
@@ -59,19 +60,6 @@ folded: >-
 SINGLE = "a: &x [1, 2]\nb: *x\nc: !!str 3\nk: v\n"
 
 
-class Reads:
-    """read() returning the given results in turn; exceptions are raised."""
-
-    def __init__(self, *results):
-        self.results = list(results)
-
-    def read(self, size):
-        result = self.results.pop(0) if self.results else b""
-        if isinstance(result, BaseException):
-            raise result
-        return result
-
-
 class Sink:
     def __init__(self, fail=None):
         self.chunks, self.fail = [], fail
@@ -93,7 +81,7 @@ def expect(exc_type, fn, *args, **kwargs):
 
 def sources(text):
     data = text.encode("utf-8")
-    return [text, data, io.StringIO(text), io.BytesIO(data), Chunked(text), Chunked(data, 3)]
+    return [text, data, io.StringIO(text), io.BytesIO(data), ChunkedStream(text, 5), ChunkedStream(data, 3)]
 
 
 # -- parser operations -------------------------------------------------------
@@ -135,7 +123,7 @@ def levels_over_every_input():
     for source in sources(SINGLE):
         yaml.Loader(source).get_single_node()
     raw(lambda: DOC)
-    raw(lambda: Chunked(DOC.encode("utf-8")))
+    raw(lambda: ChunkedStream(DOC.encode("utf-8"), 5))
 
 
 FAILING = [
@@ -153,7 +141,7 @@ def failing_inputs():
             if level is all_tokens and error is ParserError:
                 continue
             expect(error, level, text)
-            expect(error, level, Chunked(text, 2))
+            expect(error, level, ChunkedStream(text, 2))
         expect(error, ext.CParser(text).raw_parse)
     expect(ComposerError, all_nodes, "a: *undefined\n")
     expect(ComposerError, yaml.Loader("a\n--- b\n").get_single_node)
@@ -161,13 +149,13 @@ def failing_inputs():
 
 
 def failing_reads():
-    expect(ZeroDivisionError, all_events, Reads(b"a: [", ZeroDivisionError("read")))
-    expect(ZeroDivisionError, all_tokens, Reads(ZeroDivisionError("first read")))
-    expect(TypeError, all_events, Reads(42))
-    expect(TypeError, all_nodes, Reads("a: ", [b"a list"]))
-    expect(TypeError, all_events, Reads(b"a: ", None))
-    all_events(Reads("text ", b"then bytes"))
-    expect(ZeroDivisionError, ext.CParser(Reads(b"x", ZeroDivisionError())).raw_scan)
+    expect(ZeroDivisionError, all_events, ResultStream(b"a: [", ZeroDivisionError("read")))
+    expect(ZeroDivisionError, all_tokens, ResultStream(ZeroDivisionError("first read")))
+    expect(TypeError, all_events, ResultStream(42))
+    expect(TypeError, all_nodes, ResultStream("a: ", [b"a list"]))
+    expect(TypeError, all_events, ResultStream(b"a: ", None))
+    all_events(ResultStream("text ", b"then bytes"))
+    expect(ZeroDivisionError, ext.CParser(ResultStream(b"x", ZeroDivisionError())).raw_scan)
 
 
 class Raising:
@@ -189,7 +177,7 @@ def with_global(name, replacement, fn, *args):
 def host_classes_raising():
     with_global("ScalarToken", Raising, all_tokens, DOC)
     with_global("ScalarEvent", Raising, all_events, DOC)
-    with_global("MappingStartEvent", Raising, all_events, Chunked(DOC))
+    with_global("MappingStartEvent", Raising, all_events, ChunkedStream(DOC, 5))
     with_global("ScalarNode", Raising, all_nodes, DOC)
     with_global("SequenceNode", Raising, all_nodes, DOC)
     with_global("ScannerError", Raising, all_events, "a: b: c")

@@ -21,7 +21,7 @@ def isomorphism_problem(left, right):
             return "%s: tag %r became %r" % (path, a.tag, b.tag)
         if type(a) is ScalarNode:
             if a.value != b.value:
-                return "%s: value %r became %r" % (path, a.value, b.value)
+                return "%s: value %.300r became %.300r" % (path, a.value, b.value)
             continue
         if len(a.value) != len(b.value):
             return "%s: %d items became %d" % (path, len(a.value), len(b.value))

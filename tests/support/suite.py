@@ -3,7 +3,7 @@
 The suite is a folder of cases; each case folder (or each numbered subfolder
 00, 01, ... of one) holds ``in.yaml`` and ``test.event``, and maybe ``error``,
 ``out.yaml`` and ``emit.yaml``.  Tests that need the suite or the tools skip
-with a message naming what is missing instead of failing.
+with a message naming what is missing, or fail under CI (see required.py).
 """
 
 import os
@@ -11,6 +11,7 @@ import subprocess
 from pathlib import Path
 
 from .eventfmt import split_lines
+from .required import missing
 
 REPO_ROOT = Path(__file__).resolve().parents[2]
 
@@ -38,12 +39,13 @@ def iter_cases(suite_dir=None):
 
 
 def require_suite(testcase):
-    """Skips `testcase` (a unittest.TestCase) when the suite is missing."""
+    """Skips `testcase` (a unittest.TestCase), or fails it under CI, when
+    the suite is missing or holds no case."""
     if not SUITE_DIR.is_dir():
-        testcase.skipTest(
-            f"YAML test suite not found at {SUITE_DIR} "
-            "(set YAML_TEST_SUITE_DIR to its cases folder)"
-        )
+        missing(testcase, f"YAML test suite not found at {SUITE_DIR} "
+                          "(set YAML_TEST_SUITE_DIR to its cases folder)")
+    elif next(SUITE_DIR.rglob("in.yaml"), None) is None:
+        missing(testcase, f"YAML test suite at {SUITE_DIR} holds no case (no in.yaml below it)")
 
 
 def _is_program(path):
@@ -67,13 +69,12 @@ def tool_path(name):
 
 
 def require_tool(testcase, name):
-    """Returns the path of tool `name`, or skips `testcase` when it is missing."""
+    """Returns the path of tool `name`; skips `testcase`, or fails it under
+    CI, when the tool is missing."""
     path = tool_path(name)
     if path is None:
-        testcase.skipTest(
-            f"reference tool {name} not built (build tests/tools, or set "
-            "YAML_TOOLS_DIR to the folder holding it)"
-        )
+        missing(testcase, f"reference tool {name} not built (build tests/tools, or set "
+                          "YAML_TOOLS_DIR to the folder holding it)")
     return path
 
 

@@ -28,14 +28,3 @@ def every_event():
         StreamEndEvent(),
     ]
 
-
-class Chunked:
-    """read(size) handing out at most `chunk` items per call."""
-
-    def __init__(self, data, chunk=5):
-        self.data, self.pos, self.chunk = data, 0, chunk
-
-    def read(self, size):
-        piece = self.data[self.pos:self.pos + min(size, self.chunk)]
-        self.pos += len(piece)
-        return piece

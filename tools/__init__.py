@@ -1,0 +1,1 @@
+"""Developer tools of the repository; tools.fuzzing is the fuzzer's package."""
