@@ -181,8 +181,62 @@ Converted convert_int(const char* text, size_t length, Ref& out) {
     return python_int(p, end, negative, base, out);
 }
 
+// The decimal [p, end) (digits, '_', one '.', an optional exponent) when
+// its digits fit 2**53 and its power of ten is exact (at most 22): one
+// multiplication or division of two exact doubles, rounded once, which is
+// the correctly rounded value float() gives. False for anything else.
+bool exact_decimal(const char* p, const char* end, double* out) noexcept {
+    static constexpr double kPowers[] = {1e0,  1e1,  1e2,  1e3,  1e4,  1e5,  1e6,  1e7,
+                                         1e8,  1e9,  1e10, 1e11, 1e12, 1e13, 1e14, 1e15,
+                                         1e16, 1e17, 1e18, 1e19, 1e20, 1e21, 1e22};
+    uint64_t mantissa = 0;
+    int significant = 0, exponent = 0;
+    bool point = false, any = false;
+    for (; p < end; ++p) {
+        const char c = *p;
+        if (c == '_') continue;
+        if (c == '.') {
+            if (point) return false;
+            point = true;
+            continue;
+        }
+        if (c == 'e' || c == 'E') break;
+        if (c < '0' || c > '9') return false;
+        any = true;
+        if (point) --exponent;
+        if (mantissa == 0 && c == '0') continue;  // leading zeros carry no digit
+        if (++significant > 19) return false;
+        mantissa = mantissa * 10 + static_cast<uint64_t>(c - '0');
+    }
+    if (!any) return false;
+    if (p < end) {
+        ++p;
+        const bool negative = p < end && *p == '-';
+        if (p < end && (*p == '-' || *p == '+')) ++p;
+        int written = 0;
+        for (; p < end; ++p) {
+            if (*p < '0' || *p > '9' || written > 9999) return false;
+            written = written * 10 + (*p - '0');
+        }
+        exponent += negative ? -written : written;
+    }
+    if (mantissa > (uint64_t{1} << 53)) return false;
+    const double m = static_cast<double>(mantissa);
+    if (mantissa == 0 || exponent == 0) {
+        *out = m;
+    } else if (exponent > 0 && exponent <= 22) {
+        *out = m * kPowers[exponent];
+    } else if (exponent < 0 && exponent >= -22) {
+        *out = m / kPowers[-exponent];
+    } else {
+        return false;
+    }
+    return true;
+}
+
 // Python's float() of [p, end) without '_'.
 Converted python_float(const char* p, const char* end, double* out) {
+    if (exact_decimal(p, end, out)) return Converted::ok;
     Digits digits;
     if (!digits.assign(0, p, end)) return Converted::failed;
     char* stop = nullptr;

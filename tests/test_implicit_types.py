@@ -434,6 +434,31 @@ class GeneratedDifferentialTest(OwnPackageTest):
                 # Every constructor both built values and declined some.
                 self.assertEqual(outcomes, {tag: {True, False} for tag in CONSTRUCTED})
 
+    def test_decimal_floats(self):
+        # Decimals on both sides of the exact shortcut: up to 20 digits (2**53
+        # has 16), powers of ten up to 10**±30 (10**22 is the last exact one),
+        # underscores, leading and trailing zeros.
+        rng = random.Random(11)
+        values = []
+        for _ in range(20000):
+            digits = "".join(rng.choice("0123456789") for _ in range(rng.randrange(1, 21)))
+            point = rng.randrange(len(digits) + 1)
+            text = digits[:point] + "." + digits[point:]
+            if rng.random() < 0.2:
+                text = "0" * rng.randrange(1, 4) + text + "0" * rng.randrange(1, 4)
+            if rng.random() < 0.2:
+                at = rng.randrange(1, len(text))
+                text = text[:at] + "_" + text[at:]
+            if rng.random() < 0.5:
+                text += rng.choice("eE") + rng.choice("-+") + str(rng.randrange(0, 31))
+            values.append(rng.choice(("", "-", "+")) + text)
+
+        def check(value):
+            native, expected = native_construct(FLOAT, value), reference_construct(FLOAT, value)
+            return None if same_value(native, expected) else (native, expected)
+
+        self.assertEqual(self.mismatches(values, check), [])
+
     def test_base64(self):
         rng = random.Random(7)
         alphabet = "ABCXYZabcxyz0189+/" * 3 + "====" + "\n \t*-é\0"
