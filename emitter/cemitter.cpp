@@ -1,4 +1,5 @@
-// CEmitter: the object, its options, its output and its lifecycle.
+// CEmitter: the object, its options and its lifecycle (its output is an
+// OutputSink).
 #include "cemitter.hpp"
 
 #include <cstring>

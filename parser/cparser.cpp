@@ -1,4 +1,4 @@
-// CParser: the object, its input and its lifecycle.
+// CParser: the object and its lifecycle (its input is an InputSource).
 #include "cparser.hpp"
 
 #include <cstring>
