@@ -33,17 +33,17 @@ def child(op, directory, kind, setup_only):
     if op == "json_dumps":
         data = json.loads(json_text)
     elif op == "dump_all":
-        data = list(yaml.load_all(text))
+        data = list(yaml.safe_load_all(text))
     if setup_only:
         return
     if op == "json_loads":
         json.loads(json_text)
     elif op == "load_all":
-        list(yaml.load_all(text))
+        list(yaml.safe_load_all(text))
     elif op == "json_dumps":
         json.dumps(data)
     else:
-        yaml.dump_all(data)
+        yaml.safe_dump_all(data)
 
 
 def count(op, directory, kind, setup_only):

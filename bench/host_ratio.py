@@ -40,11 +40,11 @@ def main(argv):
             text = f.read()
         with open(os.path.join(directory, kind + ".json"), encoding="utf-8") as f:
             json_text = f.read()
-        data, json_data = list(yaml.load_all(text)), json.loads(json_text)
+        data, json_data = list(yaml.safe_load_all(text)), json.loads(json_text)
         jl = timed(lambda: json.loads(json_text))
-        yl = timed(lambda: list(yaml.load_all(text)))
+        yl = timed(lambda: list(yaml.safe_load_all(text)))
         jd = timed(lambda: json.dumps(json_data))
-        yd = timed(lambda: yaml.dump_all(data))
+        yd = timed(lambda: yaml.safe_dump_all(data))
         print("%s: json.loads %.4f s, load_all %.4f s, x%.1f (best x%.1f) | "
               "json.dumps %.4f s, dump_all %.4f s, x%.1f (best x%.1f)" % (
                   kind, jl[0], yl[0], yl[0] / jl[0], yl[1] / jl[1],

@@ -213,7 +213,7 @@ def child_main(spec):
     if op == "emit":
         events = parsed_events(_yaml, text)
     elif op in ("serialize_trivial", "serialize_default"):
-        loader = TrivialLoader if op == "serialize_trivial" else yaml.Loader
+        loader = TrivialLoader if op == "serialize_trivial" else yaml.CLoader
         graph = loader(text).get_single_node()
     elif op == "load":
         if not hasattr(yaml, "load"):
@@ -223,7 +223,7 @@ def child_main(spec):
         if not hasattr(yaml, "dump"):
             print(json.dumps({"na": "yaml.dump missing"}))
             return
-        data = yaml.load(text, Loader=yaml.Loader)
+        data = yaml.load(text, Loader=yaml.SafeLoader)
     elif op == "json_dumps":
         data = json.loads(text)
 
@@ -243,7 +243,7 @@ def child_main(spec):
         if op == "get_event_file":
             return drain(_yaml.CParser(io.BytesIO(raw)).get_event)
         if op == "node_default":
-            return yaml.Loader(text).get_single_node() is not None
+            return yaml.CLoader(text).get_single_node() is not None
         if op == "node_trivial":
             return TrivialLoader(text).get_single_node() is not None
         if op == "emit":
@@ -254,15 +254,15 @@ def child_main(spec):
             return len(out.getvalue())
         if op in ("serialize_trivial", "serialize_default"):
             out = io.StringIO()
-            dumper = (TrivialDumper if op == "serialize_trivial" else yaml.Dumper)(out)
+            dumper = (TrivialDumper if op == "serialize_trivial" else yaml.CDumper)(out)
             dumper.open()
             dumper.serialize(graph)
             dumper.close()
             return len(out.getvalue())
         if op == "load":
-            return yaml.load(text, Loader=yaml.Loader) is not None
+            return yaml.load(text, Loader=yaml.SafeLoader) is not None
         if op == "dump":
-            return len(yaml.dump(data, Dumper=yaml.Dumper))
+            return len(yaml.dump(data, Dumper=yaml.SafeDumper))
         if op == "json_loads":
             return json.loads(text) is not None
         if op == "json_dumps":

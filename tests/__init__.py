@@ -3,7 +3,9 @@
 The source tree's yaml/ holds the extension built for one interpreter only.
 Runs under another interpreter name a staged package folder on PYTHONPATH;
 that folder must win over the source tree, which `python -m` and test
-discovery put at the front of sys.path.
+discovery put at the front of sys.path. Against an installed copy
+(YAML_TEST_INSTALLED=1, see tests/support/project.py) the installation must
+win instead.
 """
 
 import os
@@ -18,4 +20,8 @@ def _prefer_staged_package():
             sys.path.insert(0, entry)
 
 
-_prefer_staged_package()
+from tests.support import project  # noqa: E402
+
+if not project.installed_mode():
+    _prefer_staged_package()
+project.arrange_path()

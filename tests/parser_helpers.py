@@ -32,7 +32,7 @@ def plain(value):
     return value
 
 
-class RecordingLoader(yaml.Loader):
+class RecordingLoader(yaml.CLoader):
     """A Loader that logs the resolver calls it receives."""
 
     def __init__(self, stream):
@@ -50,7 +50,7 @@ class RecordingLoader(yaml.Loader):
         return super().resolve(kind, value, implicit)
 
 
-class GlobalTagLoader(yaml.Loader):
+class GlobalTagLoader(yaml.CLoader):
     """Resolves by the node classes bound in yaml._yaml at call time, so
     tests may rebind them."""
 

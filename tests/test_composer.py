@@ -30,15 +30,15 @@ def M(index, line, column):
 
 class DocumentFlowTest(unittest.TestCase):
     def test_empty_stream(self):
-        parser = yaml.Loader("")
+        parser = yaml.CLoader("")
         self.assertIs(parser.check_node(), False)
         self.assertIsNone(parser.get_node())
         self.assertIs(parser.check_node(), False)
-        self.assertIsNone(yaml.Loader("").get_single_node())
-        self.assertIsNone(yaml.Loader("# only a comment\n").get_single_node())
+        self.assertIsNone(yaml.CLoader("").get_single_node())
+        self.assertIsNone(yaml.CLoader("# only a comment\n").get_single_node())
 
     def test_documents_one_by_one(self):
-        parser = yaml.Loader("a\n--- b\n--- [c]\n")
+        parser = yaml.CLoader("a\n--- b\n--- [c]\n")
         roots = []
         while parser.check_node():
             roots.append(parser.get_node())
@@ -50,7 +50,7 @@ class DocumentFlowTest(unittest.TestCase):
             self.assertIsNone(parser.get_node())
 
     def test_single_document(self):
-        root = yaml.Loader("- a\n- b: c\n").get_single_node()
+        root = yaml.CLoader("- a\n- b: c\n").get_single_node()
         self.assertIs(type(root), ext.SequenceNode)
         self.assertEqual(len(root.value), 2)
         self.assertEqual(root.value[1].value[0][1].value, "c")
@@ -66,14 +66,14 @@ class DocumentFlowTest(unittest.TestCase):
         ext.ComposerError = record
         try:
             with self.assertRaises(real):
-                yaml.Loader("a\n--- b\n").get_single_node()
+                yaml.CLoader("a\n--- b\n").get_single_node()
         finally:
             ext.ComposerError = real
         self.assertEqual(plain(log), [("expected a single document in the stream", M(0, 0, 0),
                                        "but found another document", M(2, 1, 0))])
 
     def test_argument_errors(self):
-        parser = yaml.Loader("")
+        parser = yaml.CLoader("")
         table = [
             (lambda: parser.check_node(1), "check_node() takes exactly 0 positional arguments (1 given)"),
             (lambda: parser.get_node(1, 2), "get_node() takes exactly 0 positional arguments (2 given)"),
@@ -112,13 +112,13 @@ class NodeArgumentsTest(GlobalsTest):
         table = [("a", ""), ("'a'", "'"), ('"a"', '"'), ("|\n a\n", "|"), (">\n a\n", ">")]
         for source, style in table:
             with self.subTest(source=source):
-                self.assertEqual(yaml.Loader(source).get_single_node().style, style)
+                self.assertEqual(yaml.CLoader(source).get_single_node().style, style)
         for source, flow in (("[a]", True), ("- a", False), ("{a: b}", True), ("a: b", False)):
             with self.subTest(source=source):
-                self.assertIs(yaml.Loader(source).get_single_node().flow_style, flow)
+                self.assertIs(yaml.CLoader(source).get_single_node().flow_style, flow)
 
     def test_value_keeps_nul(self):
-        self.assertEqual(yaml.Loader('"a\\0b"').get_single_node().value, "a\0b")
+        self.assertEqual(yaml.CLoader('"a\\0b"').get_single_node().value, "a\0b")
 
 
 class ResolverTest(unittest.TestCase):
@@ -169,7 +169,7 @@ class ResolverTest(unittest.TestCase):
     def test_resolve_result_is_the_tag_whatever_it_is(self):
         marker = object()
 
-        class Loader(yaml.Loader):
+        class Loader(yaml.CLoader):
             def resolve(self, kind, value, implicit):
                 return marker
 
@@ -193,7 +193,7 @@ class ResolverTest(unittest.TestCase):
     def test_end_mark_is_set_after_the_children(self):
         states = []
 
-        class Loader(yaml.Loader):
+        class Loader(yaml.CLoader):
             def descend_resolver(self, parent, index):
                 if parent is not None:
                     states.append(parent.end_mark)
@@ -205,15 +205,15 @@ class ResolverTest(unittest.TestCase):
 
 class AnchorTest(GlobalsTest):
     def test_alias_gives_the_very_node(self):
-        root = yaml.Loader("- &a x\n- *a\n- [*a]\n").get_single_node()
+        root = yaml.CLoader("- &a x\n- *a\n- [*a]\n").get_single_node()
         first = root.value[0]
         self.assertIs(root.value[1], first)
         self.assertIs(root.value[2].value[0], first)
 
     def test_self_reference_makes_a_cycle(self):
-        root = yaml.Loader("&s [a, *s]").get_single_node()
+        root = yaml.CLoader("&s [a, *s]").get_single_node()
         self.assertIs(root.value[1], root)
-        root = yaml.Loader("&m {k: *m}").get_single_node()
+        root = yaml.CLoader("&m {k: *m}").get_single_node()
         self.assertIs(root.value[0][1], root)
 
     def test_alias_gets_no_resolver_calls(self):
@@ -228,7 +228,7 @@ class AnchorTest(GlobalsTest):
         for source, mark in table:
             with self.subTest(source=source):
                 del log[:]
-                parser = yaml.Loader(source)
+                parser = yaml.CLoader(source)
                 with self.assertRaises(yaml.composer.ComposerError):
                     while parser.check_node():
                         parser.get_node()
@@ -237,7 +237,7 @@ class AnchorTest(GlobalsTest):
     def test_undefined_alias_stays_pending(self):
         compose_node = vtable_slot("_compose_node", ctypes.py_object, ctypes.py_object,
                                    ctypes.py_object, ctypes.py_object)
-        parser = yaml.Loader("[*x, a]")
+        parser = yaml.CLoader("[*x, a]")
         parser.check_node()
         with self.assertRaises(yaml.composer.ComposerError):
             parser.get_node()
@@ -249,14 +249,14 @@ class AnchorTest(GlobalsTest):
 
     def test_duplicate_anchor(self):
         log = self.record("ComposerError")
-        parser = yaml.Loader("- &a x\n- &a y\n")
+        parser = yaml.CLoader("- &a x\n- &a y\n")
         with self.assertRaises(yaml.composer.ComposerError):
             parser.get_single_node()
         self.assertEqual(plain(log), [("ComposerError", ("found duplicate anchor; first occurrence", M(2, 0, 2),
                                                          "second occurrence", M(9, 1, 2)))])
 
     def test_same_anchor_in_two_documents(self):
-        parser = yaml.Loader("&a x\n--- &a [*a]\n")
+        parser = yaml.CLoader("&a x\n--- &a [*a]\n")
         parser.check_node()
         first = parser.get_node()
         second = parser.get_node()
@@ -264,7 +264,7 @@ class AnchorTest(GlobalsTest):
         self.assertIs(second.value[0], second)
 
     def test_repeated_keys_all_stay(self):
-        root = yaml.Loader("{a: 1, a: 2, a: 1}").get_single_node()
+        root = yaml.CLoader("{a: 1, a: 2, a: 1}").get_single_node()
         self.assertEqual([(k.value, v.value) for k, v in root.value], [("a", "1"), ("a", "2"), ("a", "1")])
 
 
@@ -283,7 +283,7 @@ class FailureTest(GlobalsTest):
                     raise error
 
                 if name in ("resolve", "descend_resolver", "ascend_resolver"):
-                    parser = yaml.Loader(source)
+                    parser = yaml.CLoader(source)
                     setattr(parser, name, boom)
                 else:
                     self.rebind(name, boom)
@@ -310,14 +310,14 @@ class FailureTest(GlobalsTest):
                 error = OSError("disk")
                 stream = ChunkedStream(b"- a\n- b\n- c\n", chunk=2, fail_at=fail_at, exc=error)
                 with self.assertRaises(OSError) as cm:
-                    yaml.Loader(stream).get_single_node()
+                    yaml.CLoader(stream).get_single_node()
                 self.assertIs(cm.exception, error)
 
     def test_syntax_error_while_composing(self):
         with self.assertRaises(yaml.parser.ParserError):
-            yaml.Loader("[a, b").get_single_node()
+            yaml.CLoader("[a, b").get_single_node()
         with self.assertRaises(yaml.scanner.ScannerError):
-            yaml.Loader("a: b: c").get_single_node()
+            yaml.CLoader("a: b: c").get_single_node()
 
     def test_out_of_order_event(self):
         # get_node without check_node: the stream start is taken for a
@@ -331,7 +331,7 @@ class FailureTest(GlobalsTest):
     def test_reentry_from_callbacks(self):
         seen = []
 
-        class Loader(yaml.Loader):
+        class Loader(yaml.CLoader):
             def descend_resolver(self, parent, index):
                 for method in (self.get_node, self.check_node, self.get_single_node,
                                self.get_event, self.peek_token, self.raw_parse):
@@ -363,18 +363,18 @@ class DepthTest(unittest.TestCase):
     def test_deep_nesting_ends_in_recursion_error(self):
         for depth in (10 ** 5, 10 ** 6):
             with self.subTest(depth=depth):
-                parser = yaml.Loader("[" * depth + "]" * depth)
+                parser = yaml.CLoader("[" * depth + "]" * depth)
                 with self.assertRaises(RecursionError):
                     parser.get_single_node()
 
     def test_deep_mappings_too(self):
         depth = 10 ** 5
         with self.assertRaises(RecursionError):
-            yaml.Loader("{a: " * depth + "}" * depth).get_single_node()
+            yaml.CLoader("{a: " * depth + "}" * depth).get_single_node()
 
     def test_nesting_below_the_limit_composes(self):
         depth = 9000
-        node = yaml.Loader("[" * depth + "]" * depth).get_single_node()
+        node = yaml.CLoader("[" * depth + "]" * depth).get_single_node()
         for _ in range(depth - 1):
             node = node.value[0]
         self.assertEqual(node.value, [])
@@ -395,7 +395,7 @@ class DepthTest(unittest.TestCase):
             def run():
                 for depth in (9999, 10 ** 5):
                     try:
-                        yaml.Loader("[" * depth + "]" * depth).get_single_node()
+                        yaml.CLoader("[" * depth + "]" * depth).get_single_node()
                         out.append("ok")
                     except RecursionError:
                         out.append("RecursionError")

@@ -24,7 +24,7 @@ def M(index, line, column, name=U):
 
 
 def events(source):
-    parser = yaml.Loader(source)
+    parser = yaml.CLoader(source)
     out = []
     while True:
         event = parser.get_event()
@@ -137,7 +137,7 @@ class ArgumentValuesTest(unittest.TestCase):
 
 class LookAheadTest(unittest.TestCase):
     def test_peek_then_get_returns_the_same_object(self):
-        parser = yaml.Loader("a")
+        parser = yaml.CLoader("a")
         first = parser.peek_event()
         self.assertIs(parser.peek_event(), first)
         self.assertIs(parser.get_event(), first)
@@ -146,12 +146,12 @@ class LookAheadTest(unittest.TestCase):
         self.assertIsNot(second, first)
 
     def test_get_without_peek_does_not_fill_the_slot(self):
-        parser = yaml.Loader("a")
+        parser = yaml.CLoader("a")
         self.assertIs(type(parser.get_event()), ext.StreamStartEvent)
         self.assertIs(type(parser.get_event()), ext.DocumentStartEvent)
 
     def test_after_stream_end(self):
-        parser = yaml.Loader("")
+        parser = yaml.CLoader("")
         self.assertEqual([type(parser.get_event()) for _ in range(2)],
                          [ext.StreamStartEvent, ext.StreamEndEvent])
         for _ in range(3):
@@ -175,7 +175,7 @@ class LookAheadTest(unittest.TestCase):
         ]
         for choices, expected in table:
             with self.subTest(choices=choices):
-                parser = yaml.Loader("")
+                parser = yaml.CLoader("")
                 self.assertIs(parser.check_event(*choices), expected)
                 self.assertIs(type(parser.get_event()), ext.StreamStartEvent)  # left in the slot
 
@@ -189,7 +189,7 @@ class ClassAttributeTest(GlobalsTest):
             __class__ = Liar  # check_event reads __class__, not type()
 
         self.rebind("StreamStartEvent", lambda *args: Fake())
-        parser = yaml.Loader("")
+        parser = yaml.CLoader("")
         self.assertTrue(parser.check_event(Liar))
         self.assertFalse(parser.check_event(Fake))
 
@@ -199,7 +199,7 @@ class RawParseTest(unittest.TestCase):
         table = [("", 2), ("a", 5), ("- a\n- b\n", 8), ("--- a\n--- b\n", 8), ("[a, {b: c}]", 11)]
         for source, count in table:
             with self.subTest(source=source):
-                parser = yaml.Loader(source)
+                parser = yaml.CLoader(source)
                 self.assertEqual(parser.raw_parse(), count)
                 self.assertEqual(parser.raw_parse(), 0)
 
@@ -214,7 +214,7 @@ class RawParseTest(unittest.TestCase):
         self.assertEqual(count, 70000 + 6)
 
     def test_leaves_the_slot_alone(self):
-        parser = yaml.Loader("a")
+        parser = yaml.CLoader("a")
         first = parser.peek_event()
         self.assertEqual(parser.raw_parse(), 4)
         self.assertIs(parser.get_event(), first)
@@ -231,20 +231,20 @@ class RawParseTest(unittest.TestCase):
         try:
             for name in EVENT_CLASSES:
                 setattr(ext, name, boom)
-            self.assertEqual(yaml.Loader("[a, &x b, *x]").raw_parse(), 9)
+            self.assertEqual(yaml.CLoader("[a, &x b, *x]").raw_parse(), 9)
         finally:
             for name, cls in saved.items():
                 setattr(ext, name, cls)
 
     def test_failure(self):
-        parser = yaml.Loader("a: [b")
+        parser = yaml.CLoader("a: [b")
         with self.assertRaises(ext.ParserError):
             parser.raw_parse()
 
 
 class ArgumentErrorTest(unittest.TestCase):
     def test_messages(self):
-        parser = yaml.Loader("")
+        parser = yaml.CLoader("")
         table = [
             (lambda: parser.get_event(1), "get_event() takes exactly 0 positional arguments (1 given)"),
             (lambda: parser.peek_event(1, 2), "peek_event() takes exactly 0 positional arguments (2 given)"),
@@ -277,7 +277,7 @@ class HostClassFailureTest(GlobalsTest):
             with self.subTest(name=name):
                 error = KeyError(name)
                 self.raising(name, error)
-                parser = yaml.Loader(self.SOURCES[name])
+                parser = yaml.CLoader(self.SOURCES[name])
                 with self.assertRaises(KeyError) as cm:
                     while parser.peek_event() is not None:
                         parser.get_event()
@@ -286,7 +286,7 @@ class HostClassFailureTest(GlobalsTest):
 
     def test_failed_peek_leaves_the_slot_empty(self):
         self.raising("DocumentStartEvent", ValueError("no"))
-        parser = yaml.Loader("a")
+        parser = yaml.CLoader("a")
         parser.get_event()
         with self.assertRaises(ValueError):
             parser.peek_event()
@@ -296,7 +296,7 @@ class HostClassFailureTest(GlobalsTest):
 
     def test_missing_class_is_a_name_error(self):
         self.unbind("MappingStartEvent")
-        parser = yaml.Loader("{}")
+        parser = yaml.CLoader("{}")
         parser.get_event(), parser.get_event()
         with self.assertRaises(NameError) as cm:
             parser.get_event()
@@ -308,7 +308,7 @@ class HostClassFailureTest(GlobalsTest):
         self.unbind("StreamEndEvent")
         builtins.StreamEndEvent = lambda *args: ("from builtins",) + args
         self.addCleanup(delattr, builtins, "StreamEndEvent")
-        parser = yaml.Loader("")
+        parser = yaml.CLoader("")
         parser.get_event()
         self.assertEqual(parser.get_event()[0], "from builtins")
 
@@ -328,7 +328,7 @@ class RawRecordTest(unittest.TestCase):
     def setUp(self):
         self.convert = vtable_slot("_event_to_object", ctypes.py_object, ctypes.py_object,
                                    ctypes.POINTER(RawEvent))
-        self.parser = yaml.Loader("")
+        self.parser = yaml.CLoader("")
 
     def event(self, type_value):
         event = RawEvent()

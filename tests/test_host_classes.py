@@ -116,7 +116,7 @@ class Test00Origin(unittest.TestCase):
                 self.assertTrue(inside_repo(mod.__file__), mod.__file__)
                 self.assertEqual(
                     os.path.dirname(os.path.realpath(mod.__file__)),
-                    os.path.realpath(PKG_DIR))
+                    os.path.dirname(os.path.realpath(PKG.__file__)))
 
     def test_2_extension_comes_from_this_repository(self):
         if EXT is None:
@@ -456,9 +456,17 @@ class _FakeExtension(importlib.abc.MetaPathFinder, importlib.abc.Loader):
             for name in names:
                 module.copied[name] = getattr(getattr(package, sub), name)
 
+        def method(self, *args):
+            return None
+
         class CParser:
             def __init__(self, *args, **kwargs):
                 self.init_call = (args, kwargs)
+
+        for name in ("get_token", "peek_token", "check_token", "get_event",
+                     "peek_event", "check_event", "check_node", "get_node",
+                     "get_single_node"):
+            setattr(CParser, name, method)
 
         class CEmitter(CParser):
             pass
@@ -502,44 +510,69 @@ class TestPackageInit(unittest.TestCase):
 
     def test_exports(self):
         self.assertEqual(self.pkg.__version__, "0.1.0")
-        for name in ("Mark", "CParser", "CEmitter", "get_version",
-                     "get_version_string"):
+        for name in ("CParser", "CEmitter", "get_version", "get_version_string"):
             with self.subTest(name=name):
                 self.assertIs(getattr(self.pkg, name), getattr(self.ext, name))
-        for name in SUBMODULES + ("loader", "dumper"):
+        # The package's own Mark, with snippets; the native one stays native.
+        self.assertIs(self.pkg.Mark, self.pkg.error.Mark)
+        self.assertIsNot(self.pkg.Mark, self.ext.Mark)
+        for name in SUBMODULES + ("loader", "dumper", "cyaml"):
             with self.subTest(name=name):
                 self.assertIs(getattr(self.pkg, name),
                               sys.modules["yaml." + name])
         self.assertIs(self.pkg.Loader, self.pkg.loader.Loader)
         self.assertIs(self.pkg.Dumper, self.pkg.dumper.Dumper)
+        self.assertIs(self.pkg.CSafeLoader, self.pkg.cyaml.CSafeLoader)
+
+    def test_loaders_and_dumpers_are_composed_from_the_stage_classes(self):
+        pkg, ext = self.pkg, self.ext
+        stages = (pkg.reader.Reader, pkg.scanner.Scanner, pkg.parser.Parser,
+                  pkg.composer.Composer)
+        self.assertEqual(pkg.reader.Reader.__bases__, (ext.CParser,))
+        self.assertEqual(pkg.emitter.Emitter.__bases__, (ext.CEmitter,))
+        for loader, constructor, resolver in (
+                ("BaseLoader", "BaseConstructor", "BaseResolver"),
+                ("FullLoader", "FullConstructor", "Resolver"),
+                ("SafeLoader", "SafeConstructor", "Resolver"),
+                ("Loader", "UnsafeConstructor", "Resolver"),
+                ("UnsafeLoader", "UnsafeConstructor", "Resolver")):
+            with self.subTest(loader=loader):
+                parts = (getattr(pkg.constructor, constructor),
+                         getattr(pkg.resolver, resolver))
+                self.assertEqual(getattr(pkg, loader).__bases__, stages + parts)
+                self.assertEqual(getattr(pkg, "C" + loader).__bases__,
+                                 (ext.CParser,) + parts)
+        emit = (pkg.emitter.Emitter, pkg.serializer.Serializer)
+        for dumper, representer, resolver in (
+                ("BaseDumper", "BaseRepresenter", "BaseResolver"),
+                ("SafeDumper", "SafeRepresenter", "Resolver"),
+                ("Dumper", "Representer", "Resolver")):
+            with self.subTest(dumper=dumper):
+                parts = (getattr(pkg.representer, representer),
+                         getattr(pkg.resolver, resolver))
+                self.assertEqual(getattr(pkg, dumper).__bases__, emit + parts)
+                self.assertEqual(getattr(pkg, "C" + dumper).__bases__,
+                                 (ext.CEmitter,) + parts)
 
     def test_loader_and_dumper_forward_constructor_arguments(self):
-        res = self.pkg.resolver.Resolver
-        self.assertEqual(self.pkg.Loader.__bases__,
-                         (self.ext.CParser, self.pkg.constructor.SafeConstructor, res))
-        self.assertEqual(self.pkg.Dumper.__bases__,
-                         (self.ext.CEmitter, self.pkg.representer.SafeRepresenter, res))
-        base = self.pkg.resolver.BaseResolver
-        self.assertEqual(self.pkg.BaseLoader.__bases__,
-                         (self.ext.CParser, self.pkg.constructor.BaseConstructor, base))
-        self.assertEqual(self.pkg.BaseDumper.__bases__,
-                         (self.ext.CEmitter, self.pkg.representer.BaseRepresenter, base))
         stream = io.StringIO()
-        self.assertEqual(self.pkg.Loader(stream).init_call, ((stream,), {}))
-
+        for cls in (self.pkg.Loader, self.pkg.CSafeLoader, self.pkg.BaseLoader):
+            self.assertEqual(cls(stream).init_call, ((stream,), {}))
         options = ("canonical", "indent", "width", "allow_unicode",
                    "line_break", "encoding", "explicit_start", "explicit_end",
                    "version", "tags")
         values = [Sentinel(o) for o in options]
-        for label, dumper in (
-                ("positional", self.pkg.Dumper(stream, *values)),
-                ("keyword", self.pkg.Dumper(stream,
-                                            **dict(zip(options, values))))):
-            with self.subTest(call=label):
-                self.assertEqual(dumper.init_call,
-                                 ((stream, *values), {}))
-        self.assertEqual(self.pkg.Dumper(stream).init_call,
-                         ((stream,) + (None,) * 10, {}))
+        for label, make in (
+                ("positional", lambda cls: cls(stream, None, False, *values)),
+                ("keyword", lambda cls: cls(stream, **dict(zip(options, values))))):
+            for cls in (self.pkg.Dumper, self.pkg.SafeDumper, self.pkg.CDumper):
+                with self.subTest(call=label, cls=cls.__name__):
+                    args, kwargs = make(cls).init_call
+                    given = dict(zip(("stream",) + options, args), **kwargs)
+                    self.assertEqual(given, dict(zip(options, values), stream=stream))
+        args, kwargs = self.pkg.Dumper(stream).init_call
+        self.assertEqual(dict(zip(("stream",) + options, args), **kwargs),
+                         dict(dict.fromkeys(options[:5]), stream=stream))
 
 
 class TestWithExtension(unittest.TestCase):
@@ -554,13 +587,13 @@ class TestWithExtension(unittest.TestCase):
                 with self.subTest(name=name):
                     self.assertIs(getattr(EXT, name),
                                   getattr(MODS[sub], name))
-        for name in ("Mark", "CParser", "CEmitter", "get_version",
+        for name in ("CParser", "CEmitter", "get_version",
                      "get_version_string"):
             with self.subTest(name=name):
                 self.assertIs(getattr(PKG, name), getattr(EXT, name))
 
     def test_loader_composes_with_default_tags(self):
-        root = PKG.Loader("- a\n- {b: c}\n").get_single_node()
+        root = PKG.CLoader("- a\n- {b: c}\n").get_single_node()
         self.assertIs(type(root), nodes.SequenceNode)
         self.assertEqual(root.tag, SEQ_TAG)
         first, second = root.value
@@ -570,7 +603,7 @@ class TestWithExtension(unittest.TestCase):
         ((key, value),) = second.value
         self.assertEqual((key.value, value.value), ("b", "c"))
         self.assertEqual(second.flow_style, True)
-        self.assertIsInstance(root.end_mark, PKG.Mark)
+        self.assertIsInstance(root.end_mark, EXT.Mark)
 
     def test_syntax_and_reader_errors_print_marks(self):
         with self.assertRaises(error.MarkedYAMLError) as caught:
@@ -588,7 +621,7 @@ class TestWithExtension(unittest.TestCase):
         for label, args, kwargs, explicit in (
                 ("default", (), {}, False),
                 ("keyword", (), {"explicit_start": True}, True),
-                ("positional", (None,) * 6 + (True,), {}, True)):
+                ("positional", (None, False) + (None,) * 6 + (True,), {}, True)):
             with self.subTest(call=label):
                 out = io.StringIO()
                 dumper = PKG.Dumper(out, *args, **kwargs)

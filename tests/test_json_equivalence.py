@@ -48,8 +48,8 @@ YAML11_DIFFERENCES = {
     "565N": ("!!binary is bytes, not the base64 text",
              lambda docs: [{k: (base64.b64decode(v) if k != "description" else v)
                             for k, v in d.items()} for d in docs]),
-    "J7PZ": ("!!omap is one ordered dict, not a list of one-entry mappings",
-             lambda docs: [{k: v for m in d for k, v in m.items()} for d in docs]),
+    "J7PZ": ("!!omap is a list of (key, value) tuples, not of one-entry mappings",
+             lambda docs: [[(k, v) for m in d for k, v in m.items()] for d in docs]),
     "RZT7": ("plain timestamps are datetimes",
              lambda docs: [_retime(d) for d in docs]),
     "U9NS": ("plain 20:03:20 is a base-60 integer",
@@ -68,11 +68,18 @@ COMPOSER_REFUSED = {
 }
 
 
-class SuiteLoader(yaml.Loader):
+class SuiteLoader(yaml.SafeLoader):
     """The safe loader, plus application tags built as plain structure."""
 
+    def construct_by_kind(self, node):
+        if isinstance(node, yaml.ScalarNode):
+            return self.construct_scalar(node)
+        if isinstance(node, yaml.SequenceNode):
+            return self.construct_yaml_seq(node)
+        return self.construct_yaml_map(node)
 
-SuiteLoader.add_constructor(None, yaml.BaseConstructor.construct_by_kind)
+
+SuiteLoader.add_constructor(None, SuiteLoader.construct_by_kind)
 
 
 def json_documents(text):

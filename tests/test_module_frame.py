@@ -2,7 +2,6 @@
 
 import builtins
 import ctypes
-import ctypes.util
 import importlib
 import os
 import subprocess
@@ -11,6 +10,7 @@ import textwrap
 import unittest
 
 from tests.support.hostnames import ALL_NAMES, HOST_NAMES
+from tests.support import project
 from tests.support.project import REPO_ROOT, assert_own_package
 from tests.support.required import missing
 
@@ -117,7 +117,10 @@ class NamespaceTest(unittest.TestCase):
 
 class VersionFunctionTest(unittest.TestCase):
     def test_versions_match_libyaml(self):
-        libyaml = ctypes.CDLL(ctypes.util.find_library("yaml") or "libyaml-0.so.2")
+        # The copy the extension loaded: a repaired wheel carries its own.
+        loaded = project.mapped_objects("libyaml")
+        self.assertEqual(len(loaded), 1, loaded)
+        libyaml = ctypes.CDLL(loaded[0])
         libyaml.yaml_get_version_string.restype = ctypes.c_char_p
         parts = [ctypes.c_int() for _ in range(3)]
         libyaml.yaml_get_version(*(ctypes.byref(p) for p in parts))

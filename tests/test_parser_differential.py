@@ -47,7 +47,7 @@ def token_names(parser):
         names.append("%s %d:%d" % (token_name(token), token.start_mark.line, token.start_mark.column))
 
 
-class TagRecorder(yaml.Loader):
+class TagRecorder(yaml.CLoader):
     """Resolves every open tag to a marker naming the node kind."""
 
     def resolve(self, kind, value, implicit):
@@ -84,7 +84,7 @@ class SuiteTest(unittest.TestCase):
                     inputs["str"] = lambda: text
                     inputs["str chunks"] = lambda: ChunkedStream(text, chunk=5)
                 for kind, make in inputs.items():
-                    got = eventfmt.stream_lines(yaml.Loader(make()))
+                    got = eventfmt.stream_lines(yaml.CLoader(make()))
                     if kind.startswith("str") and expected and expected[-1].startswith("!ERROR reader"):
                         # Offsets of reader errors count bytes of the input libyaml saw.
                         got, want = got[:-1], expected[:-1]
@@ -97,7 +97,7 @@ class SuiteTest(unittest.TestCase):
             with self.subTest(case=case_id):
                 path = folder / "in.yaml"
                 expected = self.reference(path)
-                parser = yaml.Loader(path.read_bytes())
+                parser = yaml.CLoader(path.read_bytes())
                 if expected and expected[-1].startswith("!ERROR"):
                     with self.assertRaises((yaml.error.YAMLError, MemoryError)) as cm:
                         parser.raw_parse()
@@ -114,8 +114,8 @@ class SuiteTest(unittest.TestCase):
                 # Token lines without their values: the names and positions.
                 want = [" ".join(line.split(" ")[:2]) if not line.startswith("!ERROR") else line
                         for line in expected]
-                self.assertEqual(token_names(yaml.Loader(data)), want)
-                parser = yaml.Loader(data)
+                self.assertEqual(token_names(yaml.CLoader(data)), want)
+                parser = yaml.CLoader(data)
                 if expected and expected[-1].startswith("!ERROR"):
                     with self.assertRaises(yaml.error.YAMLError):
                         parser.raw_scan()

@@ -72,13 +72,13 @@ class TranslationTest(GlobalsTest):
                 with self.subTest(source=source, driver=driver_name):
                     del log[:]
                     with self.assertRaises(getattr(yaml, "error").YAMLError) as cm:
-                        drive(yaml.Loader(source))
+                        drive(yaml.CLoader(source))
                     self.assertEqual([(name, plain(a)) for name, a in log], [(cls_name, args)])
                     self.assertEqual(type(cm.exception).__name__, cls_name)
 
     def test_error_text_and_attributes(self):
         with self.assertRaises(yaml.scanner.ScannerError) as cm:
-            yaml.Loader("a: b: c").raw_parse()
+            yaml.CLoader("a: b: c").raw_parse()
         exc = cm.exception
         self.assertEqual((exc.context, exc.context_mark, exc.problem), (None, None,
                                                                         "mapping values are not allowed in this context"))
@@ -93,7 +93,7 @@ class TranslationTest(GlobalsTest):
             with self.subTest(name=name):
                 del log[:]
                 with self.assertRaises(yaml.parser.ParserError):
-                    yaml.Loader(stream).raw_parse()
+                    yaml.CLoader(stream).raw_parse()
                 self.assertEqual(plain(log[0][1][1]), M(0, 0, 0, name))
                 self.assertEqual(plain(log[0][1][3]), M(2, 1, 0, name))
 
@@ -103,7 +103,7 @@ class TranslationTest(GlobalsTest):
                 error = ArithmeticError(cls_name)
                 self.raising(cls_name, error)
                 with self.assertRaises(ArithmeticError) as cm:
-                    yaml.Loader(source).raw_parse()
+                    yaml.CLoader(source).raw_parse()
                 self.assertIs(cm.exception, error)
                 self.doCleanups()
 
@@ -112,7 +112,7 @@ class TranslationTest(GlobalsTest):
             with self.subTest(cls=cls_name):
                 self.unbind(cls_name)
                 with self.assertRaises(NameError) as cm:
-                    yaml.Loader(source).raw_parse()
+                    yaml.CLoader(source).raw_parse()
                 self.assertEqual(str(cm.exception), "name '%s' is not defined" % cls_name)
                 self.doCleanups()
 
@@ -122,14 +122,14 @@ class TranslationTest(GlobalsTest):
         instance = KeyError("mine")
         self.rebind("ParserError", lambda *args: instance)
         with self.assertRaises(KeyError) as cm:
-            yaml.Loader("[a").raw_parse()
+            yaml.CLoader("[a").raw_parse()
         self.assertIs(cm.exception, instance)
         self.rebind("ParserError", lambda *args: 42)
         with self.assertRaises(TypeError):
-            yaml.Loader("[a").raw_parse()
+            yaml.CLoader("[a").raw_parse()
 
     def test_parser_is_spent_after_an_error(self):
-        parser = yaml.Loader("[a")
+        parser = yaml.CLoader("[a")
         with self.assertRaises(yaml.parser.ParserError):
             while parser.get_event() is not None:
                 pass
@@ -146,7 +146,7 @@ class ReadErrorWinsTest(GlobalsTest):
                     error = UnicodeError("from read")
                     stream = ChunkedStream(b"- a\n- b\n- c\n", chunk=3, fail_at=fail_at, exc=error)
                     with self.assertRaises(UnicodeError) as cm:
-                        drive(yaml.Loader(stream))
+                        drive(yaml.CLoader(stream))
                     self.assertIs(cm.exception, error)
                     self.assertEqual(log, [])  # libyaml's own report was never built
                     self.assertEqual(len(stream.sizes), fail_at + 1)
@@ -158,13 +158,13 @@ class ParserErrorSlotTest(unittest.TestCase):
         self.parser_error = vtable_slot("_parser_error", ctypes.py_object, ctypes.py_object)
 
     def test_no_error(self):
-        parser = yaml.Loader("a")
+        parser = yaml.CLoader("a")
         with self.assertRaises(ValueError) as cm:
             self.parser_error(parser)
         self.assertEqual(str(cm.exception), "no parser error")
 
     def test_returns_the_exception_without_raising_and_changes_nothing(self):
-        parser = yaml.Loader("[a")
+        parser = yaml.CLoader("[a")
         with self.assertRaises(yaml.parser.ParserError):
             parser.raw_parse()
         first = self.parser_error(parser)
@@ -176,7 +176,7 @@ class ParserErrorSlotTest(unittest.TestCase):
     def test_memory_error_is_the_class(self):
         # libyaml's error kind lives in the parser record just after the
         # object header and the table pointer.
-        parser = yaml.Loader("a")
+        parser = yaml.CLoader("a")
         offset = object.__basicsize__ + ctypes.sizeof(ctypes.c_void_p)
         kind = ctypes.c_int.from_address(id(parser) + offset)
         self.assertEqual(kind.value, 0)
@@ -201,7 +201,7 @@ lib.failalloc_calls.restype = ctypes.c_long
 lib.failalloc_arm.argtypes = [ctypes.c_long]
 def run(text):
     try:
-        parser = yaml.Loader(text)
+        parser = yaml.CLoader(text)
     except MemoryError as exc:
         return ["%s%r" % (type(exc).__name__, exc.args), "None"]
     try:

@@ -50,7 +50,7 @@ class InputKindTest(unittest.TestCase):
         }
         for kind, source in kinds.items():
             with self.subTest(kind=kind):
-                summary = event_summary(yaml.Loader(source))
+                summary = event_summary(yaml.CLoader(source))
                 self.assertEqual([name for name, _ in summary], EXPECTED_EVENTS)
                 self.assertEqual([v for _, v in summary if v is not None], ["a", "b", "é"])
 
@@ -66,15 +66,15 @@ class InputKindTest(unittest.TestCase):
         ]
         for source, encoding in table:
             with self.subTest(source=source):
-                self.assertEqual(yaml.Loader(source).get_event().encoding, encoding)
+                self.assertEqual(yaml.CLoader(source).get_event().encoding, encoding)
                 if isinstance(source, ChunkedStream):
                     source.pos = 0
                     source.sizes = []
-                self.assertEqual(yaml.Loader(source).get_token().encoding, encoding)
+                self.assertEqual(yaml.CLoader(source).get_token().encoding, encoding)
 
     def test_read_gets_the_room_libyaml_offers(self):
         stream = ChunkedStream(b"a: b\n", chunk=100)
-        yaml.Loader(stream).raw_parse()
+        yaml.CLoader(stream).raw_parse()
         self.assertTrue(stream.sizes)
         self.assertTrue(all(type(size) is int and size > 0 for size in stream.sizes))
 
@@ -83,7 +83,7 @@ class InputKindTest(unittest.TestCase):
         # called again until all of it reached libyaml.
         big = "[" + ", ".join("x%d" % i for i in range(20000)) + "]"
         stream = ResultStream(big, "")
-        parser = yaml.Loader(stream)
+        parser = yaml.CLoader(stream)
         self.assertEqual(parser.raw_parse(), 20000 + 6)
         self.assertEqual(len(stream.sizes), 2)
         self.assertLess(stream.sizes[0], len(big))
@@ -92,7 +92,7 @@ class InputKindTest(unittest.TestCase):
         for empty in ("", b""):
             with self.subTest(empty=empty):
                 stream = ResultStream(b"a", empty, b"- never\n")
-                self.assertEqual([n for n, _ in event_summary(yaml.Loader(stream))],
+                self.assertEqual([n for n, _ in event_summary(yaml.CLoader(stream))],
                                  ["StreamStartEvent", "DocumentStartEvent", "ScalarEvent",
                                   "DocumentEndEvent", "StreamEndEvent"])
                 self.assertEqual(len(stream.sizes), 2)
@@ -100,20 +100,20 @@ class InputKindTest(unittest.TestCase):
     def test_read_result_of_the_wrong_type(self):
         for bad in (None, bytearray(b"a"), memoryview(b"a"), StrSub("a"), BytesSub(b"a"), 1):
             with self.subTest(bad=bad):
-                parser = yaml.Loader(ResultStream(bad))
+                parser = yaml.CLoader(ResultStream(bad))
                 with self.assertRaises(TypeError) as cm:
                     parser.get_event()
                 self.assertEqual(str(cm.exception), "a string value is expected")
 
     def test_wrong_type_after_good_chunks(self):
-        parser = yaml.Loader(ResultStream(b"- a\n", "- b\n", None))
+        parser = yaml.CLoader(ResultStream(b"- a\n", "- b\n", None))
         with self.assertRaises(TypeError) as cm:
             parser.raw_parse()
         self.assertEqual(str(cm.exception), "a string value is expected")
 
     def test_unencodable_str_chunk(self):
         with self.assertRaises(UnicodeEncodeError):
-            yaml.Loader(ResultStream("a\ud800")).raw_scan()
+            yaml.CLoader(ResultStream("a\ud800")).raw_scan()
 
     def test_read_raising_first_and_later(self):
         for fail_at in (0, 1, 4):
@@ -121,7 +121,7 @@ class InputKindTest(unittest.TestCase):
                 error = ConnectionError("gone")
                 stream = ChunkedStream(b"- a\n- b\n- c\n", chunk=2, fail_at=fail_at, exc=error)
                 with self.assertRaises(ConnectionError) as cm:
-                    yaml.Loader(stream).raw_parse()
+                    yaml.CLoader(stream).raw_parse()
                 self.assertIs(cm.exception, error)
                 self.assertEqual(len(stream.sizes), fail_at + 1)
 
@@ -130,14 +130,14 @@ class InputKindTest(unittest.TestCase):
             read = 3
 
         with self.assertRaises(TypeError):
-            yaml.Loader(Stream()).get_event()
+            yaml.CLoader(Stream()).get_event()
 
     def test_input_name_in_marks(self):
         table = [("a", "<unicode string>"), (b"a", "<byte string>"), (ChunkedStream(b"a"), "<file>"),
                  (ChunkedStream(b"a", name="f.yaml"), "f.yaml"), (ChunkedStream(b"a", name=5), 5)]
         for source, name in table:
             with self.subTest(name=name):
-                parser = yaml.Loader(source)
+                parser = yaml.CLoader(source)
                 self.assertEqual(parser.get_event().start_mark.name, name)
                 if isinstance(name, int):
                     self.assertIs(parser.get_event().start_mark.name, source.name)
@@ -176,7 +176,7 @@ class EntryCheckTest(unittest.TestCase):
 
                 stream = Stream()
                 stream.data = [b"[a, b]"]
-                parser = yaml.Loader(stream)
+                parser = yaml.CLoader(stream)
                 self.assertEqual(parser.raw_parse(), 8)
                 self.assertEqual(len(seen), 2)
 
@@ -194,14 +194,14 @@ class EntryCheckTest(unittest.TestCase):
 
         ext.ScalarEvent = scalar
         try:
-            parser = yaml.Loader("a")
+            parser = yaml.CLoader("a")
             self.assertEqual([n for n, _ in event_summary(parser)][2], "ScalarEvent")
         finally:
             ext.ScalarEvent = real
         self.assertEqual(calls, list(METHODS))
 
     def test_init_again_restarts(self):
-        parser = yaml.Loader("a")
+        parser = yaml.CLoader("a")
         parser.get_event()
         parser.__init__("[b]")
         self.assertEqual(parser.raw_parse(), 7)

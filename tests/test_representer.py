@@ -76,7 +76,7 @@ class RoundTrip(OwnPackageTest):
             for options in ({}, {"allow_unicode": True}, {"default_flow_style": True},
                             {"width": 10}, {"canonical": True}):
                 with self.subTest(text=text, options=options):
-                    out = yaml.dump({text: [text]}, **options)
+                    out = yaml.safe_dump({text: [text]}, **options)
                     self.assertEqual(yaml.load(out), {text: [text]}, out)
 
     def test_generated_data(self):
@@ -88,7 +88,7 @@ class RoundTrip(OwnPackageTest):
                                   {"indent": 4, "width": 20}, {"default_style": '"'},
                                   {"canonical": True}, {"explicit_start": True}])
             with self.subTest(i=i, options=options):
-                out = yaml.dump(data, **options)
+                out = yaml.safe_dump(data, **options)
                 back = yaml.load(out)
                 self.assertTrue(same(back, data), "%r\n%s\n%r" % (data, out, back))
 
@@ -99,25 +99,28 @@ class RoundTrip(OwnPackageTest):
                       datetime.datetime(2001, 1, 2, 3, 4, 5, 6, tzinfo=datetime.timezone.utc),
                       set(), {1, "a", None}, [], {}):
             with self.subTest(value=value):
-                back = yaml.load(yaml.dump(value))
+                back = yaml.load(yaml.safe_dump(value))
                 self.assertEqual(back, value)
                 self.assertIs(type(back), type(value))
-        self.assertTrue(math.isnan(yaml.load(yaml.dump(math.nan))))
-        self.assertEqual(math.copysign(1, yaml.load(yaml.dump(-0.0))), -1)
-        self.assertEqual(yaml.load(yaml.dump((1, (2, 3)))), [1, [2, 3]])
+        self.assertTrue(math.isnan(yaml.load(yaml.safe_dump(math.nan))))
+        self.assertEqual(math.copysign(1, yaml.load(yaml.safe_dump(-0.0))), -1)
+        self.assertEqual(yaml.load(yaml.safe_dump((1, (2, 3)))), [1, [2, 3]])
 
     def test_floats_are_written_as_floats(self):
-        for value, text in ((1e16, "1e+16\n"), (1.0, "1.0\n"), (math.inf, ".inf\n"),
-                            (-math.inf, "-.inf\n"), (math.nan, ".nan\n"), (1e-05, "1e-05\n")):
+        # An exponent gets a ".0" before it where repr has no dot: "1e+16"
+        # would read back as a str.
+        for value, text in ((1e16, "1.0e+16\n"), (1.0, "1.0\n"), (math.inf, ".inf\n"),
+                            (-math.inf, "-.inf\n"), (math.nan, ".nan\n"), (1e-05, "1.0e-05\n"),
+                            (-2.5e-300, "-2.5e-300\n"), (1.5e300, "1.5e+300\n")):
             with self.subTest(value=value):
-                self.assertEqual(yaml.dump(value), text)
-                self.assertEqual(yaml.dump([value]), "- " + text)
+                self.assertEqual(yaml.safe_dump(value), text)
+                self.assertEqual(yaml.safe_dump([value]), "- " + text)
 
     def test_shared_objects_get_anchors(self):
         inner = [1, 2]
         mapping = {"k": "v"}
         data = {"a": inner, "b": inner, "c": [mapping, mapping], "d": "same", "e": "same"}
-        text = yaml.dump(data)
+        text = yaml.safe_dump(data)
         self.assertEqual(text.count("&id"), 2, text)
         self.assertNotIn("&id003", text)   # equal strings are not anchored
         back = yaml.load(text)
@@ -130,7 +133,7 @@ class RoundTrip(OwnPackageTest):
         data = []
         for i in range(depth):
             data = [data, {"k": ({i}, (i,))}]
-        back = yaml.load(yaml.dump(data))
+        back = yaml.load(yaml.safe_dump(data))
         for i in reversed(range(depth)):
             self.assertEqual(back[1], {"k": [{i}, [i]]})
             back = back[0]
@@ -139,18 +142,18 @@ class RoundTrip(OwnPackageTest):
     def test_recursive_objects(self):
         seq = []
         seq.append(seq)
-        back = yaml.load(yaml.dump(seq))
+        back = yaml.load(yaml.safe_dump(seq))
         self.assertIs(back[0], back)
         mapping = {"list": []}
         mapping["list"].append(mapping)
         mapping["self"] = mapping
-        back = yaml.load(yaml.dump(mapping))
+        back = yaml.load(yaml.safe_dump(mapping))
         self.assertIs(back["self"], back)
         self.assertIs(back["list"][0], back)
         # Through a tuple, which is never anchored itself.
         holder = []
         holder.append((holder,))
-        back = yaml.load(yaml.dump(holder))
+        back = yaml.load(yaml.safe_dump(holder))
         self.assertIs(back[0][0], back)
 
 
@@ -158,21 +161,21 @@ class Options(OwnPackageTest):
 
     def test_sort_keys_and_flow_style(self):
         data = {"b": 1, "a": [1, 2], "c": {"x": None}}
-        self.assertEqual(yaml.dump(data), "a:\n- 1\n- 2\nb: 1\nc:\n  x: null\n")
-        self.assertEqual(yaml.dump(data, sort_keys=False),
+        self.assertEqual(yaml.safe_dump(data), "a:\n- 1\n- 2\nb: 1\nc:\n  x: null\n")
+        self.assertEqual(yaml.safe_dump(data, sort_keys=False),
                          "b: 1\na:\n- 1\n- 2\nc:\n  x: null\n")
-        self.assertEqual(yaml.dump(data, default_flow_style=True),
+        self.assertEqual(yaml.safe_dump(data, default_flow_style=True),
                          "{a: [1, 2], b: 1, c: {x: null}}\n")
         # None: flow only for collections of plain scalars.
-        self.assertEqual(yaml.dump(data, default_flow_style=None),
+        self.assertEqual(yaml.safe_dump(data, default_flow_style=None),
                          "a: [1, 2]\nb: 1\nc: {x: null}\n")
         # Keys that cannot be ordered keep their own order.
-        self.assertEqual(yaml.dump({2: "a", "1": "b"}), "2: a\n'1': b\n")
+        self.assertEqual(yaml.safe_dump({2: "a", "1": "b"}), "2: a\n'1': b\n")
 
     def test_default_style(self):
         for style in ('"', "'"):
             with self.subTest(style=style):
-                text = yaml.dump(["a", 1, None], default_style=style)
+                text = yaml.safe_dump(["a", 1, None], default_style=style)
                 self.assertTrue(text.startswith("- %sa%s\n" % (style, style)), text)
                 self.assertEqual(yaml.load(text), ["a", 1, None])
 
@@ -191,7 +194,7 @@ class Refusals(OwnPackageTest):
                           datetime.timedelta(seconds=30)))):
             with self.subTest(value=type(value).__name__):
                 with self.assertRaises(RepresenterError) as caught:
-                    yaml.dump(value)
+                    yaml.safe_dump(value)
                 self.assertIn("cannot represent", str(caught.exception))
 
     def test_base_dumper_writes_structure_only(self):
@@ -208,7 +211,7 @@ class Refusals(OwnPackageTest):
         class Stream:
             def write(self, chunk):
                 out.append(chunk)
-        dumper = yaml.Dumper(Stream())
+        dumper = yaml.SafeDumper(Stream())
         dumper.open()
         shared = [1]
         with self.assertRaises(RepresenterError):
@@ -222,7 +225,7 @@ class Refusals(OwnPackageTest):
 class Registration(OwnPackageTest):
 
     def setUp(self):
-        class Own(yaml.Dumper):
+        class Own(yaml.SafeDumper):
             pass
         self.Own = Own
 
@@ -234,8 +237,8 @@ class Registration(OwnPackageTest):
                              Dumper=self.Own)
         self.assertEqual(yaml.dump(Point(1, 2), Dumper=self.Own), "!point\n- 1\n- 2\n")
         with self.assertRaises(RepresenterError):
-            yaml.dump(Point(1, 2))
-        self.assertNotIn(Point, yaml.Dumper.yaml_representers)
+            yaml.safe_dump(Point(1, 2))
+        self.assertNotIn(Point, yaml.SafeDumper.yaml_representers)
 
     def test_multi_representer_covers_subclasses(self):
         class Base:

@@ -58,7 +58,7 @@ class ParsedText(OwnPackageTest):
         expected = [x for v in values for x in (v, v[::-1])]
         self.assertEqual(got, expected)
 
-        root = yaml.Loader(doc).get_single_node()
+        root = yaml.CLoader(doc).get_single_node()
         pairs = [item.value[0] for item in root.value]
         self.assertEqual([(k.value, v.value) for k, v in pairs], [(v, v[::-1]) for v in values])
 
@@ -78,7 +78,7 @@ class ParsedText(OwnPackageTest):
                     tokens.append(token)
                 scalars = [t.value for t in tokens if isinstance(t, yaml.tokens.ScalarToken)]
                 self.assertEqual(scalars, [value])
-                root = yaml.Loader(doc).get_single_node()
+                root = yaml.CLoader(doc).get_single_node()
                 key, item = root.value[0]
                 self.assertIs(key, item)  # the alias gives the anchored node
                 self.assertEqual(key.value, value)
@@ -99,7 +99,7 @@ class ParsedText(OwnPackageTest):
 
         seen = []
 
-        class Recorder(yaml.Loader):
+        class Recorder(yaml.CLoader):
             def resolve(self, kind, value, implicit):
                 seen.append((value, implicit))
                 return super().resolve(kind, value, implicit)
@@ -121,10 +121,10 @@ class ParsedText(OwnPackageTest):
         doc = "".join("- !<%s> v\n" % t.replace("é", "%C3%A9") for t in tags)
         got = [event.tag for event in scalar_events(doc)]
         self.assertEqual(got, tags)
-        root = yaml.Loader(doc).get_single_node()
+        root = yaml.CLoader(doc).get_single_node()
         self.assertEqual([n.tag for n in root.value], tags)
         self.assertEqual(root.tag, "tag:yaml.org,2002:seq")
-        coll = yaml.Loader("!!map {a: !!seq [b]}").get_single_node()
+        coll = yaml.CLoader("!!map {a: !!seq [b]}").get_single_node()
         self.assertEqual((coll.tag, coll.value[0][1].tag), ("tag:yaml.org,2002:map", "tag:yaml.org,2002:seq"))
 
 
@@ -177,13 +177,13 @@ class EmittedText(OwnPackageTest):
         yaml, _yaml = yaml_modules()
         values = ["plain", "x" * 17, "naïve", "\U0001f600" * 3, "tab\there"]
         doc = "".join("- %s\n" % dq(v) for v in values)
-        graph = yaml.Loader(doc).get_single_node()
+        graph = yaml.CLoader(doc).get_single_node()
         out = io.StringIO()
         dumper = yaml.Dumper(out, allow_unicode=True)
         dumper.open()
         dumper.serialize(graph)
         dumper.close()
-        again = yaml.Loader(out.getvalue()).get_single_node()
+        again = yaml.CLoader(out.getvalue()).get_single_node()
         self.assertEqual([n.value for n in again.value], values)
 
         raw = io.BytesIO()

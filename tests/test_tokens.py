@@ -26,7 +26,7 @@ def M(index, line, column):
 
 
 def tokens(source):
-    parser = yaml.Loader(source)
+    parser = yaml.CLoader(source)
     out = []
     while True:
         token = parser.get_token()
@@ -105,14 +105,14 @@ class ScalarTest(unittest.TestCase):
 
 class LookAheadTest(unittest.TestCase):
     def test_peek_get(self):
-        parser = yaml.Loader("a")
+        parser = yaml.CLoader("a")
         first = parser.peek_token()
         self.assertIs(parser.peek_token(), first)
         self.assertIs(parser.get_token(), first)
         self.assertIs(type(parser.get_token()), ext.ScalarToken)
 
     def test_after_stream_end(self):
-        parser = yaml.Loader("")
+        parser = yaml.CLoader("")
         self.assertEqual([type(parser.get_token()) for _ in range(2)],
                          [ext.StreamStartToken, ext.StreamEndToken])
         for _ in range(3):
@@ -129,7 +129,7 @@ class LookAheadTest(unittest.TestCase):
                  ((ext.KeyToken,), False), ((Sub,), False), ((yaml.tokens.Token,), False), ((None, 3), False)]
         for choices, expected in table:
             with self.subTest(choices=choices):
-                parser = yaml.Loader("a")
+                parser = yaml.CLoader("a")
                 parser.get_token()
                 self.assertIs(parser.check_token(*choices), expected)
                 self.assertIs(type(parser.get_token()), ext.ScalarToken)  # still in the slot
@@ -139,7 +139,7 @@ class RawScanTest(GlobalsTest):
     def test_counts(self):
         for source, count in (("", 2), ("a", 3), ("- a\n- b\n", 8), ("{a: b}", 8)):
             with self.subTest(source=source):
-                parser = yaml.Loader(source)
+                parser = yaml.CLoader(source)
                 self.assertEqual(parser.raw_scan(), count)
                 self.assertEqual(parser.raw_scan(), 0)
 
@@ -154,7 +154,7 @@ class RawScanTest(GlobalsTest):
         self.assertEqual(count, 2 * 40000 + 3)
 
     def test_builds_no_objects_and_leaves_the_slot(self):
-        parser = yaml.Loader("[a, b]")
+        parser = yaml.CLoader("[a, b]")
         first = parser.peek_token()
         for name in TOKEN_CLASSES:
             self.raising(name, AssertionError(name))
@@ -163,7 +163,7 @@ class RawScanTest(GlobalsTest):
 
     def test_failure(self):
         with self.assertRaises(yaml.scanner.ScannerError):
-            yaml.Loader("'a").raw_scan()
+            yaml.CLoader("'a").raw_scan()
 
 
 class FailureTest(GlobalsTest):
@@ -179,7 +179,7 @@ class FailureTest(GlobalsTest):
             with self.subTest(name=name):
                 error = KeyError(name)
                 self.raising(name, error)
-                parser = yaml.Loader(self.SOURCES[name])
+                parser = yaml.CLoader(self.SOURCES[name])
                 with self.assertRaises(KeyError) as cm:
                     while parser.check_token():
                         parser.get_token()
@@ -188,14 +188,14 @@ class FailureTest(GlobalsTest):
 
     def test_missing_class(self):
         self.unbind("ScalarToken")
-        parser = yaml.Loader("a")
+        parser = yaml.CLoader("a")
         parser.get_token()
         with self.assertRaises(NameError) as cm:
             parser.peek_token()
         self.assertEqual(str(cm.exception), "name 'ScalarToken' is not defined")
 
     def test_argument_errors(self):
-        parser = yaml.Loader("")
+        parser = yaml.CLoader("")
         table = [
             (lambda: parser.get_token(1), "get_token() takes exactly 0 positional arguments (1 given)"),
             (lambda: parser.peek_token(1, 2), "peek_token() takes exactly 0 positional arguments (2 given)"),
@@ -224,7 +224,7 @@ class RawRecordTest(unittest.TestCase):
     def setUp(self):
         self.convert = vtable_slot("_token_to_object", ctypes.py_object, ctypes.py_object,
                                    ctypes.POINTER(RawToken))
-        self.parser = yaml.Loader("")
+        self.parser = yaml.CLoader("")
 
     def token(self, type_value):
         token = RawToken()

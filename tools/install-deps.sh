@@ -1,9 +1,12 @@
 #!/usr/bin/env bash
 # Installs what building and testing need, from Debian's packages, when it is
 # missing. Safe to run again: it does nothing when everything is present.
+# (Build and test tools from the package index are pinned in
+# tools/requirements/ and installed into virtual environments by the steps
+# that use them.)
 set -euo pipefail
 
-packages=(cmake g++ make pkg-config libyaml-dev python3-dev valgrind python3.11-dbg)
+packages=(cmake g++ make pkg-config libyaml-dev python3-dev python3-venv valgrind python3.11-dbg)
 missing=()
 for p in "${packages[@]}"; do
   dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")

@@ -85,7 +85,7 @@ class CountingSink:
 
 def read_phase(megabytes):
     stream = GeneratedStream(megabytes * 1024 * 1024)
-    parser = yaml.Loader(stream)
+    parser = yaml.CLoader(stream)
     events = 0
     while parser.get_event() is not None:
         events += 1
@@ -110,7 +110,7 @@ def document_events(i):
 
 def write_phase(documents):
     sink = CountingSink()
-    emitter = yaml.Dumper(sink, encoding="utf-8")
+    emitter = yaml.CDumper(sink, encoding="utf-8")
     emitter.emit(StreamStartEvent(encoding="utf-8"))
     for i in range(documents):
         for event in document_events(i):

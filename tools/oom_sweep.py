@@ -71,7 +71,7 @@ def describe(obj):
 
 
 def tokens(source):
-    parser = yaml.Loader(source)
+    parser = yaml.CLoader(source)
     out = []
     while parser.check_token():
         parser.peek_token()
@@ -80,7 +80,7 @@ def tokens(source):
 
 
 def events(source):
-    parser = yaml.Loader(source)
+    parser = yaml.CLoader(source)
     out = []
     while parser.check_event():
         parser.peek_event()
@@ -89,7 +89,7 @@ def events(source):
 
 
 def nodes(source):
-    parser = yaml.Loader(source)
+    parser = yaml.CLoader(source)
     out = []
     while parser.check_node():
         out.append(describe(parser.get_node()))
@@ -97,7 +97,7 @@ def nodes(source):
 
 
 def single_node(source):
-    return describe(yaml.Loader(source).get_single_node())
+    return describe(yaml.CLoader(source).get_single_node())
 
 
 def raw_counts(source):
@@ -117,7 +117,7 @@ def broken(source):
 
 def emit(encoding):
     out = io.BytesIO() if encoding else io.StringIO()
-    emitter = yaml.Dumper(out, encoding=encoding, width=30, allow_unicode=False)
+    emitter = yaml.CDumper(out, encoding=encoding, width=30, allow_unicode=False)
     for event in every_event():
         emitter.emit(event)
     return out.getvalue()
@@ -125,7 +125,7 @@ def emit(encoding):
 
 def serialize(graphs):
     out = io.StringIO()
-    dumper = yaml.Dumper(out, explicit_start=True, version=(1, 1),
+    dumper = yaml.CDumper(out, explicit_start=True, version=(1, 1),
                          tags={"!e!": "tag:example.com,2000:"}, canonical=False)
     dumper.open()
     for graph in graphs:
@@ -135,7 +135,7 @@ def serialize(graphs):
 
 
 def composed(source):
-    parser = yaml.Loader(source)
+    parser = yaml.CLoader(source)
     graphs = []
     while parser.check_node():
         graphs.append(parser.get_node())

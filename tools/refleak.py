@@ -88,7 +88,7 @@ def sources(text):
 # -- parser operations -------------------------------------------------------
 
 def all_tokens(source):
-    parser = yaml.Loader(source)
+    parser = yaml.CLoader(source)
     while parser.check_token():
         parser.check_token(ScalarToken, yaml.tokens.KeyToken)
         parser.peek_token()
@@ -97,7 +97,7 @@ def all_tokens(source):
 
 
 def all_events(source):
-    parser = yaml.Loader(source)
+    parser = yaml.CLoader(source)
     while parser.check_event():
         parser.check_event(ScalarEvent, MappingStartEvent)
         parser.peek_event()
@@ -106,7 +106,7 @@ def all_events(source):
 
 
 def all_nodes(source):
-    parser = yaml.Loader(source)
+    parser = yaml.CLoader(source)
     while parser.check_node():
         parser.get_node()
     parser.get_node()
@@ -122,7 +122,7 @@ def levels_over_every_input():
         for source in sources(DOC):
             make(source)
     for source in sources(SINGLE):
-        yaml.Loader(source).get_single_node()
+        yaml.CLoader(source).get_single_node()
     raw(lambda: DOC)
     raw(lambda: ChunkedStream(DOC.encode("utf-8"), 5))
 
@@ -145,7 +145,7 @@ def failing_inputs():
             expect(error, level, ChunkedStream(text, 2))
         expect(error, ext.CParser(text).raw_parse)
     expect(ComposerError, all_nodes, "a: *undefined\n")
-    expect(ComposerError, yaml.Loader("a\n--- b\n").get_single_node)
+    expect(ComposerError, yaml.CLoader("a\n--- b\n").get_single_node)
     expect(ComposerError, all_nodes, "a: &x 1\nb: &x 2\nc: *x\n" + "d: *y\n")
 
 
@@ -187,20 +187,20 @@ def host_classes_raising():
     with_global("EmitterError", Raising, ext.CEmitter(io.StringIO()).emit, ScalarEvent(None, None, (True, True), "v"))
 
 
-class ResolveRaises(yaml.Loader):
+class ResolveRaises(yaml.CLoader):
     def resolve(self, kind, value, implicit):
         if value == "v":
             raise LookupError("resolver refuses")
         return super().resolve(kind, value, implicit)
 
 
-class DescendRaises(yaml.Loader):
+class DescendRaises(yaml.CLoader):
     def descend_resolver(self, parent, index):
         if index is not None and index != 0:
             raise LookupError("descend refuses")
 
 
-class AscendRaises(yaml.Loader):
+class AscendRaises(yaml.CLoader):
     def ascend_resolver(self):
         raise LookupError("ascend refuses")
 
@@ -243,7 +243,7 @@ def emit_every_kind():
                             (io.StringIO(), {"indent": 4, "width": 20, "allow_unicode": True,
                                              "line_break": "\r\n", "explicit_start": True,
                                              "explicit_end": True})):
-        emitter = yaml.Dumper(stream, **options)
+        emitter = yaml.CDumper(stream, **options)
         for event in every_event():
             emitter.emit(event)
         emitter.dispose()
@@ -257,10 +257,10 @@ def serialize_with_anchors():
         (ScalarNode("tag:example.com,2000:x", "c"), ScalarNode("tag:yaml.org,2002:int", "1")),
     ])
     graphs = [mapping]
-    loader = yaml.Loader(DOC)
+    loader = yaml.CLoader(DOC)
     while loader.check_node():
         graphs.append(loader.get_node())
-    dumper = yaml.Dumper(io.StringIO(), explicit_start=True, version=(1, 1),
+    dumper = yaml.CDumper(io.StringIO(), explicit_start=True, version=(1, 1),
                          tags={"!e!": "tag:example.com,2000:"})
     dumper.open()
     for graph in graphs:
@@ -268,7 +268,7 @@ def serialize_with_anchors():
     dumper.close()
 
 
-class ResolveRaisesDumper(yaml.Dumper):
+class ResolveRaisesDumper(yaml.CDumper):
     def resolve(self, kind, value, implicit):
         raise LookupError("resolver refuses")
 
@@ -287,7 +287,7 @@ def emitter_errors():
     expect(TypeError, emitter.emit, ScalarEvent(None, None, (True, True), None))
     expect(IndexError, emitter.emit, ScalarEvent(None, None, (True,), "v"))
     # closed and unopened serializer
-    dumper = yaml.Dumper(io.StringIO())
+    dumper = yaml.CDumper(io.StringIO())
     expect(SerializerError, dumper.serialize, ScalarNode("t", "v"))
     expect(SerializerError, dumper.close)
     dumper.open()
@@ -299,7 +299,7 @@ def emitter_errors():
     emitter = ext.CEmitter(Sink(fail=ZeroDivisionError("write")))
     expect(ZeroDivisionError, lambda: [emitter.emit(e) for e in every_event()])
     expect(Exception, emitter.emit, StreamEndEvent())  # after the failure
-    dumper = yaml.Dumper(Sink(fail=ZeroDivisionError("write")))
+    dumper = yaml.CDumper(Sink(fail=ZeroDivisionError("write")))
     dumper.open()
     expect(ZeroDivisionError, lambda: (dumper.serialize(ScalarNode("t", "v")), dumper.close()))
     # resolver raising

@@ -6,6 +6,8 @@
 
 from typing import IO, Any, Literal, Protocol, SupportsInt
 
+from typing_extensions import disjoint_base
+
 from yaml.composer import ComposerError as ComposerError
 from yaml.constructor import ConstructorError as ConstructorError
 from yaml.emitter import EmitterError as EmitterError
@@ -53,9 +55,14 @@ from yaml.tokens import (
     ValueToken as ValueToken,
 )
 
+__test__: dict[str, str]
+
 def get_version_string() -> str: ...
 def get_version() -> tuple[int, int, int]: ...
 
+# Mark, CParser and CEmitter are native types with fields of their own
+# (disjoint bases): no class can derive from two of them.
+@disjoint_base
 class Mark:
     # Positions count from 0; str(mark) prints them from 1.
     @property
@@ -82,6 +89,7 @@ class Mark:
 class _Readable(Protocol):
     def read(self, size: int, /) -> str | bytes: ...
 
+@disjoint_base
 class CParser:
     # stream: str, bytes, or an object whose read(size) returns str or bytes.
     def __init__(self, stream: str | bytes | _Readable) -> None: ...
@@ -103,6 +111,7 @@ class CParser:
 class _Writable(Protocol):
     def write(self, data: Any, /) -> object: ...
 
+@disjoint_base
 class CEmitter:
     # stream.write receives str when no encoding is chosen or the stream has
     # an `encoding` attribute, bytes otherwise.

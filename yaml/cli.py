@@ -15,7 +15,7 @@ import json
 import os
 import sys
 
-from . import compose_all, dump_all, load_all, parse, serialize_all
+from . import compose_all, parse, safe_dump_all, safe_load_all, serialize_all
 from .error import MarkedYAMLError, YAMLError
 from .notation import event_line
 from .reader import ReaderError
@@ -80,7 +80,7 @@ def _emitter_options(args):
 def cmd_validate(args, name, data, out):
     count = 0
     try:
-        documents = (load_all if args.load else compose_all)(data)
+        documents = (safe_load_all if args.load else compose_all)(data)
         for _ in documents:
             count += 1
     except (YAMLError, MemoryError, RecursionError) as exc:
@@ -104,7 +104,7 @@ def _json_default(value):
 
 def cmd_to_json(args, name, data, out):
     try:
-        for number, document in enumerate(load_all(data), 1):
+        for number, document in enumerate(safe_load_all(data), 1):
             try:
                 text = json.dumps(document, indent=args.json_indent, ensure_ascii=args.ascii,
                                   allow_nan=False, default=_json_default)
@@ -147,7 +147,7 @@ def cmd_from_json(args, name, data, out):
     if len(documents) > 1:
         options["explicit_start"] = True
     try:
-        dump_all(documents, out, default_flow_style=args.flow, sort_keys=args.sort_keys,
+        safe_dump_all(documents, out, default_flow_style=args.flow, sort_keys=args.sort_keys,
                  **options)
     except (YAMLError, RecursionError) as exc:
         raise InputFailure("%s: %s" % (name, exc)) from None

@@ -1,17 +1,25 @@
-"""Turns composed node graphs into Python objects.
+"""The constructing stage: node graphs as Python objects.
 
-`BaseConstructor` builds str, list and dict from scalars, sequences and
-mappings whatever their tags. `SafeConstructor` builds the standard YAML 1.1
-types and refuses every other tag; no tag makes it import anything or call
-code the program did not register itself.
+`BaseConstructor` builds str, list and dict whatever the tags say;
+`SafeConstructor` the standard YAML 1.1 types, refusing every other tag;
+`FullConstructor` also the builtin values of the `python/` tags;
+`UnsafeConstructor` (old name `Constructor`) also any Python object, module
+or callable a document names. Only the first three are fit for input that
+is not trusted: none of them imports a module or calls anything a document
+names.
 
-Objects are kept per document in a memo keyed by node, so a node reached
-through several aliases gives one shared object and an alias bomb costs
-time linear in its text. Collections are built in two steps, the empty
-container first and its contents afterwards, so a node that refers back to
-an ancestor gets the very object being built. The built-in collections are
-filled by an explicit work stack, not by recursion, so nesting as deep as
-the parser accepts never exhausts the interpreter's stack.
+Objects are built in two steps. `construct_object` looks up the node's
+constructor; a plain function returns the object, a generator yields the
+(empty) object first and fills it afterwards. The rest of a generator runs
+at once when the object is wanted deep (`deep=True`), else when the document
+is done (`construct_document` runs the pending generators round by round).
+So a node that refers back to an ancestor gets the very object being built,
+and stock sequences and mappings nested thousands deep are built without a
+Python frame per level. Objects are kept per document by node, so aliases
+give the same object and an alias bomb costs time linear in its text.
+
+The registries are class attributes that programs read and change directly;
+they are looked up at every node, so every change counts at once.
 """
 
 import base64
@@ -19,61 +27,25 @@ import binascii
 import datetime
 import math
 import re
+import sys
 import types
-import weakref
 
 from .error import MarkedYAMLError
 from .nodes import MappingNode, ScalarNode, SequenceNode
-from .resolver import IMPLICIT_PATTERNS
+
+__all__ = ["BaseConstructor", "SafeConstructor", "FullConstructor",
+           "UnsafeConstructor", "Constructor", "ConstructorError"]
 
 _TAG = "tag:yaml.org,2002:"
-_NOTHING = object()
 
-
-
-def _first_yield(generator, node):
-    """The object a two-step constructor yields before filling it in."""
-    data = next(generator, _NOTHING)
-    if data is _NOTHING:
-        raise ConstructorError(None, None,
-                               "the constructor for the tag %r yielded no object"
-                               % (node.tag,), node.start_mark)
-    return data
 
 class ConstructorError(MarkedYAMLError):
     """A node that cannot be turned into a Python object."""
 
 
-def _children(node):
-    """Nodes a built-in collection needs before it is filled."""
-    if isinstance(node, SequenceNode):
-        return list(node.value)
-    if isinstance(node, MappingNode):
-        return [n for pair in node.value for n in pair]
-    return []
-
-
-def _pair_children(node):
-    """The keys and values inside an omap's or pairs' one-entry mappings."""
-    found = []
-    if isinstance(node, SequenceNode):
-        for item in node.value:
-            if isinstance(item, MappingNode):
-                found.extend(n for pair in item.value for n in pair)
-    return found
-
-
-def _two_step(children):
-    """Marks a generator constructor whose node's `children(node)` are
-    built by the work stack before the generator fills its object."""
-    def mark(function):
-        function.yaml_children = children
-        return function
-    return mark
-
-
 class BaseConstructor:
-    """Builds str, list and dict, whatever the tags say."""
+    """Builds str, list and dict, whatever the tags say (plus what is
+    registered on the class)."""
 
     yaml_constructors = {}
     yaml_multi_constructors = {}
@@ -81,642 +53,672 @@ class BaseConstructor:
     def __init__(self):
         self.constructed_objects = {}
         self.recursive_objects = {}
+        self.state_generators = []
+        self.deep_construct = False
 
     # -- documents ---------------------------------------------------------
 
     def check_data(self):
         """True while another document follows."""
-        return self.check_node()
+        try:
+            return self.check_node()
+        except MarkedYAMLError as exc:
+            raise _placed(self, exc)
 
     def get_data(self):
         """The next document's data (None at the end of the stream)."""
-        if self.check_node():
-            return self.construct_document(self.get_node())
+        try:
+            if self.check_node():
+                return self.construct_document(self.get_node())
+        except MarkedYAMLError as exc:
+            raise _placed(self, exc)
         return None
 
     def get_single_data(self):
         """The data of the stream's only document; None for no document."""
-        node = self.get_single_node()
-        if node is not None:
-            return self.construct_document(node)
+        try:
+            node = self.get_single_node()
+            if node is not None:
+                return self.construct_document(node)
+        except MarkedYAMLError as exc:
+            raise _placed(self, exc)
         return None
 
     def construct_document(self, node):
+        """The object for a document's root, every pending generator run."""
         try:
-            return self.construct_object(node)
+            data = self.construct_object(node)
+            while self.state_generators:
+                state_generators = self.state_generators
+                self.state_generators = []
+                for generator in state_generators:
+                    for _ in generator:
+                        pass
+            return data
         finally:
             self.constructed_objects = {}
             self.recursive_objects = {}
+            self.state_generators = []
+            self.deep_construct = False
 
     # -- registration ------------------------------------------------------
 
     @classmethod
     def add_constructor(cls, tag, constructor):
-        """constructor(loader, node) -> object builds nodes tagged `tag`.
-
-        A generator function may yield the (empty) object first and fill it
-        afterwards: recursive documents then reach the object while it is
-        filled. `tag` None registers the fallback for every unknown tag.
-        Only `cls` and its subclasses are affected.
-        """
+        """constructor(loader, node) builds nodes tagged `tag` (None: the
+        fallback for tags nothing else claims). Only `cls` and its
+        subclasses are affected; called on an instance, its class."""
         if "yaml_constructors" not in cls.__dict__:
-            cls.yaml_constructors = dict(cls.yaml_constructors)
+            cls.yaml_constructors = cls.yaml_constructors.copy()
         cls.yaml_constructors[tag] = constructor
-        _PLANS.clear()
 
     @classmethod
     def add_multi_constructor(cls, tag_prefix, multi_constructor):
-        """multi_constructor(loader, tag_suffix, node) -> object builds nodes
-        whose tag starts with `tag_prefix` (None: every unknown tag, the
-        suffix then being the whole tag)."""
+        """multi_constructor(loader, tag_suffix, node) builds nodes whose
+        tag starts with `tag_prefix` (None: every tag nothing else claims,
+        the suffix then being the whole tag)."""
         if "yaml_multi_constructors" not in cls.__dict__:
-            cls.yaml_multi_constructors = dict(cls.yaml_multi_constructors)
+            cls.yaml_multi_constructors = cls.yaml_multi_constructors.copy()
         cls.yaml_multi_constructors[tag_prefix] = multi_constructor
-        _PLANS.clear()
 
     # -- objects -----------------------------------------------------------
 
-    def _constructor_for(self, node):
-        """A callable(node) for the node's tag."""
-        tag = node.tag
-        found = self.yaml_constructors.get(tag)
-        if found is not None:
-            return _bind(found, self)
-        for prefix, multi in self.yaml_multi_constructors.items():
-            if prefix is not None and isinstance(tag, str) and tag.startswith(prefix):
-                return _bind_multi(multi, self, tag[len(prefix):])
-        if None in self.yaml_multi_constructors:
-            return _bind_multi(self.yaml_multi_constructors[None], self, tag)
-        if None in self.yaml_constructors:
-            return _bind(self.yaml_constructors[None], self)
-        return _bind(type(self).construct_undefined, self)
-
     def construct_object(self, node, deep=False):
-        """The object for `node`, built once per document.
-
-        `deep` is accepted for callers written against the two-step API:
-        objects come back complete except where the document loops back to
-        an object still being built.
-        """
-        done = self.constructed_objects
-        if node in done:
-            return done[node]
-        plan = _PLANS.get(type(self), _NOTHING)
-        if plan is _NOTHING:
-            plan = _plan(type(self))
-        if plan is not None:
-            return self._construct_planned(node, plan)
-        stack = [(node, None)]
-        while stack:
-            current, filling = stack.pop()
-            if filling is not None:
-                for _ in filling:
-                    pass
-                del self.recursive_objects[current]
-                continue
-            if current in done:
-                continue
-            if current in self.recursive_objects:
-                raise ConstructorError(None, None,
-                                       "found unconstructable recursive node",
-                                       current.start_mark)
-            build = self._constructor_for(current)
-            self.recursive_objects[current] = None
-            data = build(current)
-            if isinstance(data, types.GeneratorType):
+        """The object for `node`, built once per document; with `deep`,
+        complete before it is returned (except where it loops back to an
+        object still being built)."""
+        if node in self.constructed_objects:
+            return self.constructed_objects[node]
+        if node in self.recursive_objects:
+            raise ConstructorError(None, None,
+                                   "found unconstructable recursive node",
+                                   node.start_mark)
+        if deep:
+            old_deep = self.deep_construct
+            self.deep_construct = True
+        self.recursive_objects[node] = None
+        try:
+            # The lookup order of the registries, inline: this runs per node.
+            tag = node.tag
+            constructors = self.yaml_constructors
+            if tag in constructors:
+                data = constructors[tag](self, node)
+            else:
+                data = self._fallback(node, tag, constructors)
+            if data.__class__ is types.GeneratorType:
                 generator = data
-                data = _first_yield(generator, current)
-                done[current] = data
-                children = getattr(build, "yaml_children", None)
-                if children is not None:
-                    stack.append((current, generator))
-                    for child in reversed(children(current)):
-                        if child not in done:
-                            stack.append((child, None))
-                    continue
-                for _ in generator:
-                    pass
-            done[current] = data
-            del self.recursive_objects[current]
-        return done[node]
-
-    def _construct_planned(self, node, plan):
-        """construct_object for the stock classes' own constructors: the
-        same objects built in the same order, with the work of the common
-        tags done here rather than through a bound generator per node."""
-        codes, default, merging = plan
-        done = self.constructed_objects
-        building = self.recursive_objects
-        stack = [(node, None)]
-        pop = stack.pop
-        push = stack.append
-        while stack:
-            current, filling = pop()
-            if filling is not None:
-                if filling is _FILL_LIST:
-                    done[current].extend([done[child] for child in current.value])
-                elif filling is _FILL_DICT:
-                    self._fill_dict(current, merging)
+                data = next(generator, _NOTHING)
+                if data is _NOTHING:
+                    raise ConstructorError(
+                        None, None, "the constructor for the tag %r yielded "
+                        "no object" % (tag,), node.start_mark)
+                if self.deep_construct:
+                    self.constructed_objects[node] = data
+                    for _ in generator:
+                        pass
                 else:
-                    for _ in filling:
-                        pass
-                del building[current]
-                continue
-            if current in done:
-                continue
-            if current in building:
-                raise ConstructorError(None, None,
-                                       "found unconstructable recursive node",
-                                       current.start_mark)
-            code = codes.get(current.tag, default)
-            kind = current.__class__
-            if code is _ANY:
-                code = _KIND_CODES.get(kind)
-            if code is not None:
-                if kind is ScalarNode:
-                    value = current.value
-                    if code is _STR:
-                        done[current] = value
-                        continue
-                    if value.__class__ is not str:
-                        pass
-                    elif code is _INT:
-                        if (value.isdigit() and value.isascii()
-                                and (value[0] != "0" or value == "0")):
-                            done[current] = int(value)
-                            continue
-                    elif code is _FLOAT:
-                        if _SIMPLE_FLOAT(value):
-                            done[current] = float(value)
-                            continue
-                    elif code is _BOOL:
-                        found = _BOOL_TEXT.get(value)
-                        if found is not None:
-                            done[current] = found
-                            continue
-                    elif code is _NULL:
-                        if value in _NULL_TEXT:
-                            done[current] = None
-                            continue
-                elif kind is SequenceNode and code is _LIST:
-                    done[current] = []
-                    building[current] = None
-                    push((current, _FILL_LIST))
-                    for child in reversed(current.value):
-                        if child not in done:
-                            # A str scalar can neither fail nor run code, so
-                            # building it now rather than in turn is the same.
-                            if (child.__class__ is ScalarNode
-                                    and codes.get(child.tag, default) in _PURE):
-                                done[child] = child.value
-                            else:
-                                push((child, None))
-                    continue
-                elif kind is MappingNode and code is _DICT:
-                    done[current] = {}
-                    building[current] = None
-                    push((current, _FILL_DICT))
-                    for pair in reversed(current.value):
-                        for child in reversed(pair):
-                            if child not in done:
-                                if (child.__class__ is ScalarNode
-                                        and codes.get(child.tag, default) in _PURE):
-                                    done[child] = child.value
-                                else:
-                                    push((child, None))
-                    continue
-            build = self._constructor_for(current)
-            building[current] = None
-            data = build(current)
-            if isinstance(data, types.GeneratorType):
-                generator = data
-                data = _first_yield(generator, current)
-                done[current] = data
-                children = getattr(build, "yaml_children", None)
-                if children is not None:
-                    push((current, generator))
-                    for child in reversed(children(current)):
-                        if child not in done:
-                            push((child, None))
-                    continue
-                for _ in generator:
-                    pass
-            done[current] = data
-            del building[current]
-        return done[node]
+                    self.state_generators.append(generator)
+            self.constructed_objects[node] = data
+        finally:
+            del self.recursive_objects[node]
+            if deep:
+                self.deep_construct = old_deep
+        return data
 
-    def _fill_dict(self, node, merging):
-        """Fills the dict made for a mapping node whose keys and values are
-        all built, as construct_mapping would."""
-        data = self.constructed_objects[node]
-        pairs = node.value
-        if merging:
-            merge_tag = _TAG + "merge"
-            for key_node, _ in pairs:
-                if key_node.tag == merge_tag:
-                    data.update(self.construct_mapping(node))
-                    return
-        done = self.constructed_objects
-        filled = {}
-        for key_node, value_node in pairs:
-            key = done[key_node]
-            try:
-                filled[key] = done[value_node]
-            except TypeError:
-                self._check_hashable(node, key_node, key)
-                raise
-        data.update(filled)
-
-    def construct_undefined(self, node):
-        raise ConstructorError(None, None,
-                               "could not determine a constructor for the tag %r"
-                               % (node.tag,), node.start_mark)
-
-    def construct_scalar(self, node):
-        if not isinstance(node, ScalarNode):
-            raise ConstructorError(None, None,
-                                   "expected a scalar node, but found %s" % node.id,
-                                   node.start_mark)
-        return node.value
-
-    def construct_sequence(self, node, deep=False):
-        if not isinstance(node, SequenceNode):
-            raise ConstructorError(None, None,
-                                   "expected a sequence node, but found %s" % node.id,
-                                   node.start_mark)
-        return [self.construct_object(child) for child in node.value]
-
-    def construct_pairs(self, node, deep=False):
-        """A mapping node as a list of (key, value), repeats kept."""
-        self._expect_mapping(node)
-        return [(self.construct_object(k), self.construct_object(v))
-                for k, v in node.value]
-
-    def construct_mapping(self, node, deep=False):
-        self._expect_mapping(node)
-        mapping = {}
-        for key_node, value_node in node.value:
-            key = self.construct_object(key_node)
-            self._check_hashable(node, key_node, key)
-            mapping[key] = self.construct_object(value_node)
-        return mapping
-
-    def _expect_mapping(self, node):
-        if not isinstance(node, MappingNode):
-            raise ConstructorError(None, None,
-                                   "expected a mapping node, but found %s" % node.id,
-                                   node.start_mark)
-
-    @staticmethod
-    def _check_hashable(node, key_node, key):
-        try:
-            hash(key)
-        except TypeError as exc:
-            raise ConstructorError("while constructing a mapping", node.start_mark,
-                                   "found unhashable key (%s)" % exc,
-                                   key_node.start_mark) from exc
-
-    # -- the fallback: structure only --------------------------------------
-
-    @_two_step(_children)
-    def construct_by_kind(self, node):
-        """str, list or dict by the node's kind, whatever its tag."""
+    def _fallback(self, node, tag, constructors):
+        multi = self.yaml_multi_constructors
+        for prefix in multi:
+            if prefix is not None and tag.startswith(prefix):
+                return multi[prefix](self, tag[len(prefix):], node)
+        if None in multi:
+            return multi[None](self, tag, node)
+        if None in constructors:
+            return constructors[None](self, node)
         if isinstance(node, ScalarNode):
-            yield self.construct_scalar(node)
-        elif isinstance(node, SequenceNode):
-            data = []
-            yield data
-            data.extend(self.construct_sequence(node))
-        else:
-            data = {}
-            yield data
-            data.update(self.construct_mapping(node))
+            return self.construct_scalar(node)
+        if isinstance(node, SequenceNode):
+            if type(self).construct_sequence is BaseConstructor.construct_sequence:
+                return self._two_step_sequence(node)
+            return self.construct_sequence(node)
+        if isinstance(node, MappingNode):
+            if type(self).construct_mapping is BaseConstructor.construct_mapping:
+                return self._two_step_mapping(node)
+            return self.construct_mapping(node)
+        raise ConstructorError(None, None, "expected a node, but found %r"
+                               % (node,), None)
 
-
-# What construct_object does for a node whose tag has one of the stock
-# constructors, decided once per loader class: _PLANS maps the class to
-# (tag -> code, code for other tags, whether mappings take merge keys), or to
-# None where the class changes a method those constructors rely on, which
-# sends every node down the general path. Any registration clears it.
-# Weak: a loader or dumper class made on the fly must still be freed.
-_PLANS = weakref.WeakKeyDictionary()
-_STR, _INT, _FLOAT, _BOOL, _NULL, _LIST, _DICT, _ANY = (
-    "str", "int", "float", "bool", "null", "list", "dict", "any")
-# Codes whose scalar is its own text.
-_PURE = frozenset((_STR, _ANY))
-_FILL_LIST = object()
-_FILL_DICT = object()
-_KIND_CODES = {ScalarNode: _STR, SequenceNode: _LIST, MappingNode: _DICT}
-_BOOL_TEXT = {"yes": True, "Yes": True, "YES": True, "true": True,
-              "True": True, "TRUE": True, "on": True, "On": True, "ON": True,
-              "no": False, "No": False, "NO": False, "false": False,
-              "False": False, "FALSE": False, "off": False, "Off": False,
-              "OFF": False}
-_NULL_TEXT = frozenset(("~", "null", "Null", "NULL", ""))
-# Floats that float() reads exactly as construct_yaml_float would.
-_SIMPLE_FLOAT = re.compile(r"[-+]?[0-9]+\.[0-9]*").fullmatch
-
-# The methods the inlined work stands for; a class that overrides one of
-# them is built the general way.
-_RELIED_ON = ("construct_object", "_constructor_for", "construct_scalar",
-              "construct_sequence", "construct_mapping", "_check",
-              "_check_hashable", "_expect_mapping", "_merge_sources",
-              "construct_yaml_str", "construct_yaml_int",
-              "construct_yaml_float", "construct_yaml_bool",
-              "construct_yaml_null", "construct_yaml_seq",
-              "construct_yaml_map", "construct_by_kind")
-
-
-def _plan(cls):
-    plan = None
-    stock = SafeConstructor if issubclass(cls, SafeConstructor) else BaseConstructor
-    if all(getattr(cls, name, None) is getattr(stock, name, None)
-           for name in _RELIED_ON):
-        functions = {
-            SafeConstructor.construct_yaml_str: _STR,
-            SafeConstructor.construct_yaml_int: _INT,
-            SafeConstructor.construct_yaml_float: _FLOAT,
-            SafeConstructor.construct_yaml_bool: _BOOL,
-            SafeConstructor.construct_yaml_null: _NULL,
-            SafeConstructor.construct_yaml_seq: _LIST,
-            SafeConstructor.construct_yaml_map: _DICT,
-            BaseConstructor.construct_by_kind: _ANY,
-        }
-        codes = {tag: functions.get(function)
-                 for tag, function in cls.yaml_constructors.items()
-                 if tag is not None}
-        # Tags without an exact constructor: the fallback decides, unless a
-        # multi-constructor may claim them first.
-        default = None
-        if not cls.yaml_multi_constructors:
-            default = functions.get(cls.yaml_constructors.get(None))
-        plan = (codes, default, stock is SafeConstructor)
-    _PLANS[cls] = plan
-    return plan
-
-
-def _bind(function, loader):
-    def bound(node):
-        return function(loader, node)
-    children = getattr(function, "yaml_children", None)
-    if children is not None:
-        bound.yaml_children = children
-    return bound
-
-
-def _bind_multi(function, loader, suffix):
-    return lambda node: function(loader, suffix, node)
-
-
-BaseConstructor.add_constructor(None, BaseConstructor.construct_by_kind)
-
-
-class SafeConstructor(BaseConstructor):
-    """The standard YAML 1.1 types; unknown tags are refused."""
-
-    def _check(self, node, kind, text):
-        """The scalar's text if it matches the implicit pattern of `kind`."""
-        value = self.construct_scalar(node)
-        if not IMPLICIT_PATTERNS[kind].fullmatch(value):
-            raise ConstructorError("while constructing %s" % text, node.start_mark,
-                                   "invalid value %r" % (value,), node.start_mark)
-        return value
-
-    def construct_yaml_null(self, node):
-        self._check(node, "null", "a null")
-        return None
-
-    _BOOLS = {"yes": True, "Yes": True, "YES": True, "true": True,
-              "True": True, "TRUE": True, "on": True, "On": True, "ON": True,
-              "no": False, "No": False, "NO": False, "false": False,
-              "False": False, "FALSE": False, "off": False, "Off": False,
-              "OFF": False,
-              # Taken only when tagged explicitly: see the resolver.
-              "y": True, "Y": True, "n": False, "N": False}
-
-    def construct_yaml_bool(self, node):
-        value = self.construct_scalar(node)
-        try:
-            return self._BOOLS[value]
-        except KeyError:
-            raise ConstructorError("while constructing a boolean", node.start_mark,
-                                   "invalid value %r" % (value,), node.start_mark) from None
-
-    def construct_yaml_int(self, node):
-        value = self._check(node, "int", "an integer").replace("_", "")
-        sign = 1
-        if value[0] in "+-":
-            sign = -1 if value[0] == "-" else 1
-            value = value[1:]
-        if value.startswith("0b"):
-            return sign * int(value[2:], 2)
-        if value.startswith("0x"):
-            return sign * int(value[2:], 16)
-        if value.startswith("0o"):
-            return sign * int(value[2:], 8)
-        if value == "0":
-            return 0
-        if value.startswith("0"):
-            return sign * int(value, 8)
-        if ":" in value:
-            return sign * _sexagesimal(value.split(":"))
-        return sign * int(value)
-
-    def construct_yaml_float(self, node):
-        if IMPLICIT_PATTERNS["int"].fullmatch(self.construct_scalar(node)):
-            return float(self.construct_yaml_int(node))   # !!float 1
-        value = self._check(node, "float", "a float").replace("_", "").lower()
-        sign = 1.0
-        if value[0] in "+-":
-            sign = -1.0 if value[0] == "-" else 1.0
-            value = value[1:]
-        if value == ".inf":
-            return sign * math.inf
-        if value == ".nan":
-            return math.nan
-        if ":" in value:
-            digits = value.split(":")
-            return sign * _sexagesimal(digits[:-1] + ["0"]) + sign * float(digits[-1])
-        return sign * float(value)
-
-    def construct_yaml_binary(self, node):
-        value = self.construct_scalar(node)
-        try:
-            return base64.b64decode(value.encode("ascii"), validate=False)
-        except (UnicodeEncodeError, binascii.Error, ValueError) as exc:
-            raise ConstructorError("while constructing binary data", node.start_mark,
-                                   "invalid base64 data: %s" % exc,
-                                   node.start_mark) from None
-
-    def construct_yaml_timestamp(self, node):
-        value = self._check(node, "timestamp", "a timestamp")
-        try:
-            return _timestamp(value)
-        except ValueError as exc:   # a day or hour out of range
-            raise ConstructorError("while constructing a timestamp", node.start_mark,
-                                   "invalid value %r (%s)" % (value, exc),
-                                   node.start_mark) from None
-
-    def construct_yaml_str(self, node):
-        return self.construct_scalar(node)
-
-    @_two_step(_children)
-    def construct_yaml_seq(self, node):
+    def _two_step_sequence(self, node):
+        # What construct_sequence gives, in two steps: nesting costs no
+        # Python frame per level and a sequence may contain itself.
         data = []
         yield data
         data.extend(self.construct_sequence(node))
 
-    @_two_step(_children)
-    def construct_yaml_map(self, node):
+    def _two_step_mapping(self, node):
         data = {}
         yield data
         data.update(self.construct_mapping(node))
 
-    @_two_step(_children)
+    def construct_scalar(self, node):
+        """The text of a scalar node."""
+        if not isinstance(node, ScalarNode):
+            raise ConstructorError(None, None,
+                                   "expected a scalar node, but found %s"
+                                   % node.id, node.start_mark)
+        return node.value
+
+    def construct_sequence(self, node, deep=False):
+        """The list of a sequence node's items."""
+        if not isinstance(node, SequenceNode):
+            raise ConstructorError(None, None,
+                                   "expected a sequence node, but found %s"
+                                   % node.id, node.start_mark)
+        return [self.construct_object(child, deep=deep)
+                for child in node.value]
+
+    def construct_mapping(self, node, deep=False):
+        """The dict of a mapping node; a later equal key replaces an
+        earlier one."""
+        if not isinstance(node, MappingNode):
+            raise ConstructorError(None, None,
+                                   "expected a mapping node, but found %s"
+                                   % node.id, node.start_mark)
+        mapping = {}
+        for key_node, value_node in node.value:
+            key = self.construct_object(key_node, deep=deep)
+            try:
+                hash(key)
+            except TypeError:
+                raise ConstructorError("while constructing a mapping",
+                                       node.start_mark, "found unhashable key",
+                                       key_node.start_mark) from None
+            mapping[key] = self.construct_object(value_node, deep=deep)
+        return mapping
+
+    def construct_pairs(self, node, deep=False):
+        """A mapping node as a list of (key, value), repeats kept."""
+        if not isinstance(node, MappingNode):
+            raise ConstructorError(None, None,
+                                   "expected a mapping node, but found %s"
+                                   % node.id, node.start_mark)
+        return [(self.construct_object(key_node, deep=deep),
+                 self.construct_object(value_node, deep=deep))
+                for key_node, value_node in node.value]
+
+
+_NOTHING = object()
+
+
+def _placed(loader, error):
+    text = getattr(loader, "input_text", None)
+    if text is not None:
+        text.place(error)
+    return error
+
+
+class SafeConstructor(BaseConstructor):
+    """The standard YAML 1.1 types; any other tag is refused."""
+
+    bool_values = {"yes": True, "no": False, "true": True, "false": False,
+                   "on": True, "off": False}
+
+    timestamp_regexp = re.compile(
+        r"""^(?P<year>[0-9][0-9][0-9][0-9])
+            -(?P<month>[0-9][0-9]?)
+            -(?P<day>[0-9][0-9]?)
+            (?:(?:[Tt]|[ \t]+)
+            (?P<hour>[0-9][0-9]?)
+            :(?P<minute>[0-9][0-9])
+            :(?P<second>[0-9][0-9])
+            (?:\.(?P<fraction>[0-9]*))?
+            (?:[ \t]*(?P<tz>Z|(?P<tz_sign>[-+])(?P<tz_hour>[0-9][0-9]?)
+            (?::(?P<tz_minute>[0-9][0-9]))?))?)?$""", re.X)
+
+    def construct_scalar(self, node):
+        if node.__class__ is ScalarNode:
+            return node.value
+        if isinstance(node, MappingNode):
+            # A mapping whose `=` key holds its value stands for that value.
+            for key_node, value_node in node.value:
+                if key_node.tag == _TAG + "value":
+                    return self.construct_scalar(value_node)
+        return BaseConstructor.construct_scalar(self, node)
+
+    def flatten_mapping(self, node):
+        """Replaces the merge keys (`<<: *a`, `<<: [*a, *b]`) of a mapping
+        node by the pairs they merge, placed before the node's own; of a
+        list of mappings the earlier ones win."""
+        merge = []
+        index = 0
+        while index < len(node.value):
+            key_node, value_node = node.value[index]
+            if key_node.tag == _TAG + "merge":
+                del node.value[index]
+                if isinstance(value_node, MappingNode):
+                    self.flatten_mapping(value_node)
+                    merge.extend(value_node.value)
+                elif isinstance(value_node, SequenceNode):
+                    submerge = []
+                    for subnode in value_node.value:
+                        if not isinstance(subnode, MappingNode):
+                            raise ConstructorError(
+                                "while constructing a mapping", node.start_mark,
+                                "expected a mapping or list of mappings for "
+                                "merging, but found %s" % subnode.id,
+                                subnode.start_mark)
+                        self.flatten_mapping(subnode)
+                        submerge.append(subnode.value)
+                    for value in reversed(submerge):
+                        merge.extend(value)
+                else:
+                    raise ConstructorError(
+                        "while constructing a mapping", node.start_mark,
+                        "expected a mapping or list of mappings for merging, "
+                        "but found %s" % value_node.id, value_node.start_mark)
+            elif key_node.tag == _TAG + "value":
+                key_node.tag = _TAG + "str"
+                index += 1
+            else:
+                index += 1
+        if merge:
+            node.value = merge + node.value
+
+    def construct_mapping(self, node, deep=False):
+        if isinstance(node, MappingNode):
+            self.flatten_mapping(node)
+        return super().construct_mapping(node, deep=deep)
+
+    def construct_yaml_null(self, node):
+        self.construct_scalar(node)
+        return None
+
+    def construct_yaml_bool(self, node):
+        value = self.construct_scalar(node)
+        try:
+            return self.bool_values[value.lower()]
+        except KeyError:
+            raise _bad_value(node, "a boolean", value) from None
+
+    def construct_yaml_int(self, node):
+        text = self.construct_scalar(node)
+        try:
+            return _integer(text)
+        except (ValueError, IndexError) as exc:
+            raise _bad_value(node, "an integer", text, exc) from None
+
+    def construct_yaml_float(self, node):
+        text = self.construct_scalar(node)
+        try:
+            return _float(text)
+        except (ValueError, IndexError, OverflowError) as exc:
+            raise _bad_value(node, "a float", text, exc) from None
+
+    def construct_yaml_binary(self, node):
+        value = self.construct_scalar(node)
+        try:
+            return base64.decodebytes(value.encode("ascii"))
+        except (UnicodeEncodeError, binascii.Error) as exc:
+            raise ConstructorError("while constructing binary data",
+                                   node.start_mark, "invalid base64 data: %s"
+                                   % exc, node.start_mark) from None
+
+    def construct_yaml_timestamp(self, node):
+        value = self.construct_scalar(node)
+        match = self.timestamp_regexp.match(value)
+        if match is None:
+            raise _bad_value(node, "a timestamp", value)
+        try:
+            return _timestamp(match.groupdict())
+        except (ValueError, OverflowError) as exc:
+            raise _bad_value(node, "a timestamp", value, exc) from None
+
+    def construct_yaml_omap(self, node):
+        omap = []
+        yield omap
+        omap.extend(self._single_pairs(node, "an ordered map"))
+
+    def construct_yaml_pairs(self, node):
+        pairs = []
+        yield pairs
+        pairs.extend(self._single_pairs(node, "pairs"))
+
+    def _single_pairs(self, node, what):
+        context = "while constructing %s" % what
+        if not isinstance(node, SequenceNode):
+            raise ConstructorError(context, node.start_mark,
+                                   "expected a sequence, but found %s"
+                                   % node.id, node.start_mark)
+        pairs = []
+        for subnode in node.value:
+            if not isinstance(subnode, MappingNode):
+                raise ConstructorError(context, node.start_mark,
+                                       "expected a mapping of length 1, but "
+                                       "found %s" % subnode.id,
+                                       subnode.start_mark)
+            if len(subnode.value) != 1:
+                raise ConstructorError(context, node.start_mark,
+                                       "expected a mapping of length 1, but "
+                                       "found a mapping of length %d"
+                                       % len(subnode.value),
+                                       subnode.start_mark)
+            key_node, value_node = subnode.value[0]
+            pairs.append((self.construct_object(key_node),
+                          self.construct_object(value_node)))
+        return pairs
+
     def construct_yaml_set(self, node):
         data = set()
         yield data
         data.update(self.construct_mapping(node))
 
-    @_two_step(_pair_children)
-    def construct_yaml_omap(self, node):
-        """An ordered mapping: a dict in document order; keys are unique."""
-        data = {}
-        yield data
-        for key_node, key, value in self._single_pairs(node, "an ordered map"):
-            self._check_hashable(node, key_node, key)
-            if key in data:
-                raise ConstructorError("while constructing an ordered map",
-                                       node.start_mark, "found a repeated key",
-                                       key_node.start_mark)
-            data[key] = value
+    def construct_yaml_str(self, node):
+        return self.construct_scalar(node)
 
-    @_two_step(_pair_children)
-    def construct_yaml_pairs(self, node):
-        """Pairs: a list of (key, value) tuples in order, repeats kept."""
+    def construct_yaml_seq(self, node):
         data = []
         yield data
-        data.extend((key, value) for _, key, value
-                    in self._single_pairs(node, "pairs"))
+        data.extend(self.construct_sequence(node))
 
-    def _single_pairs(self, node, what):
-        if not isinstance(node, SequenceNode):
-            raise ConstructorError("while constructing %s" % what, node.start_mark,
-                                   "expected a sequence, but found %s" % node.id,
-                                   node.start_mark)
-        found = []
-        for item in node.value:
-            if not isinstance(item, MappingNode):
-                raise ConstructorError("while constructing %s" % what, node.start_mark,
-                                       "expected a mapping of length 1, but found %s"
-                                       % item.id, item.start_mark)
-            if len(item.value) != 1:
-                raise ConstructorError("while constructing %s" % what, node.start_mark,
-                                       "expected a mapping of length 1, but found a "
-                                       "mapping of length %d" % len(item.value),
-                                       item.start_mark)
-            ((key_node, value_node),) = item.value
-            found.append((key_node, self.construct_object(key_node),
-                          self.construct_object(value_node)))
-        return found
+    def construct_yaml_map(self, node):
+        data = {}
+        yield data
+        data.update(self.construct_mapping(node))
 
-    def construct_mapping(self, node, deep=False):
-        """A dict, with `<<` merge keys applied: the mapping's own keys win
-        over merged ones, and earlier merged mappings over later ones."""
-        self._expect_mapping(node)
-        merged = {}
-        own = []
-        for key_node, value_node in node.value:
-            if key_node.tag == _TAG + "merge":
-                for source in self._merge_sources(node, value_node):
-                    for key, value in source.items():
-                        merged.setdefault(key, value)
-                continue
-            key = self.construct_object(key_node)
-            self._check_hashable(node, key_node, key)
-            own.append((key, self.construct_object(value_node)))
-        if not merged:
-            return dict(own)
-        merged.update(own)
-        return merged
-
-    def _merge_sources(self, node, value_node):
-        if isinstance(value_node, MappingNode):
-            nodes = [value_node]
-        elif isinstance(value_node, SequenceNode):
-            nodes = list(value_node.value)
+    def construct_yaml_object(self, node, cls):
+        """An instance of `cls` made without calling it, its state (the
+        node's mapping) set through __setstate__ or into its __dict__."""
+        data = cls.__new__(cls)
+        yield data
+        if hasattr(data, "__setstate__"):
+            data.__setstate__(self.construct_mapping(node, deep=True))
         else:
-            nodes = [value_node]
-        sources = []
-        for source_node in nodes:
-            source = (self.construct_object(source_node)
-                      if isinstance(source_node, MappingNode) else None)
-            if not isinstance(source, dict):
-                raise ConstructorError("while constructing a mapping", node.start_mark,
-                                       "expected a mapping or list of mappings for "
-                                       "merging, but found %s" % source_node.id,
-                                       source_node.start_mark)
-            sources.append(source)
-        return sources
+            data.__dict__.update(self.construct_mapping(node))
 
     def construct_undefined(self, node):
         raise ConstructorError(None, None,
-                               "could not determine a constructor for the tag %r"
-                               % (node.tag,), node.start_mark)
+                               "could not determine a constructor for the tag "
+                               "%r" % (node.tag,), node.start_mark)
 
 
-def _sexagesimal(parts):
-    total = 0
+def _bad_value(node, what, value, exc=None):
+    problem = "invalid value %r" % (value,)
+    if exc is not None and str(exc):
+        problem += " (%s)" % exc
+    return ConstructorError("while constructing %s" % what, node.start_mark,
+                            problem, node.start_mark)
+
+
+def _sexagesimal(parts, number):
+    value = number(0)
     for part in parts:
-        total = total * 60 + int(part)
-    return total
+        value = value * 60 + number(part)
+    return value
 
 
-def _timestamp(value):
+def _integer(text):
+    if not text.isascii():   # int() would take other scripts' digits
+        raise ValueError("digits must be ASCII")
+    value = text.replace("_", "")
+    sign = -1 if value[0] == "-" else 1
+    if value[0] in "+-":
+        value = value[1:]
+    if value == "0":
+        return 0
+    if value.startswith("0b"):
+        return sign * int(value[2:], 2)
+    if value.startswith("0x"):
+        return sign * int(value[2:], 16)
+    if value[0] == "0":
+        return sign * int(value, 8)
+    if ":" in value:
+        return sign * _sexagesimal(value.split(":"), int)
+    return sign * int(value)
+
+
+def _float(text):
+    if not text.isascii():
+        raise ValueError("digits must be ASCII")
+    value = text.replace("_", "").lower()
+    sign = -1 if value[0] == "-" else 1
+    if value[0] in "+-":
+        value = value[1:]
+    if value == ".inf":
+        return sign * math.inf
+    if value == ".nan":
+        return math.nan
+    if ":" in value:
+        return sign * _sexagesimal(value.split(":"), float)
+    return sign * float(value)
+
+
+def _timestamp(values):
     """A date, or a datetime (naive without a zone, aware with one)."""
-    if len(value) == 10:
-        return datetime.date(int(value[0:4]), int(value[5:7]), int(value[8:10]))
-    date_part, _, rest = value.replace("t", "T").partition("T")
-    if not rest:
-        date_part, rest = value.split(None, 1)
-    year, month, day = (int(p) for p in date_part.split("-"))
-    rest = rest.strip()
-    zone = None
-    for i, ch in enumerate(rest):
-        if ch in "Z+-":
-            rest, zone = rest[:i].rstrip(), rest[i:]
-            break
-    clock, _, fraction = rest.partition(".")
-    hour, minute, second = (int(p) for p in clock.split(":"))
-    micro = int((fraction + "000000")[:6]) if fraction else 0
+    year, month, day = (int(values[key]) for key in ("year", "month", "day"))
+    if not values["hour"]:
+        return datetime.date(year, month, day)
+    hour, minute, second = (int(values[key])
+                            for key in ("hour", "minute", "second"))
+    fraction = 0
+    if values["fraction"]:
+        fraction = int(values["fraction"][:6].ljust(6, "0"))
     tzinfo = None
-    if zone == "Z":
+    if values["tz_sign"]:
+        offset = datetime.timedelta(hours=int(values["tz_hour"]),
+                                    minutes=int(values["tz_minute"] or 0))
+        if values["tz_sign"] == "-":
+            offset = -offset
+        tzinfo = datetime.timezone(offset)
+    elif values["tz"]:
         tzinfo = datetime.timezone.utc
-    elif zone:
-        sign = -1 if zone[0] == "-" else 1
-        hours, _, minutes = zone[1:].partition(":")
-        offset = datetime.timedelta(hours=int(hours), minutes=int(minutes or 0))
-        tzinfo = datetime.timezone(sign * offset)
-    return datetime.datetime(year, month, day, hour, minute, second, micro,
+    return datetime.datetime(year, month, day, hour, minute, second, fraction,
                              tzinfo=tzinfo)
 
 
-for _suffix, _method in (
-        ("null", SafeConstructor.construct_yaml_null),
-        ("bool", SafeConstructor.construct_yaml_bool),
-        ("int", SafeConstructor.construct_yaml_int),
-        ("float", SafeConstructor.construct_yaml_float),
-        ("binary", SafeConstructor.construct_yaml_binary),
-        ("timestamp", SafeConstructor.construct_yaml_timestamp),
-        ("omap", SafeConstructor.construct_yaml_omap),
-        ("pairs", SafeConstructor.construct_yaml_pairs),
-        ("set", SafeConstructor.construct_yaml_set),
-        ("str", SafeConstructor.construct_yaml_str),
-        ("seq", SafeConstructor.construct_yaml_seq),
-        ("map", SafeConstructor.construct_yaml_map),
-        # Outside a mapping key the two markers are just their text.
-        ("merge", SafeConstructor.construct_yaml_str),
-        ("value", SafeConstructor.construct_yaml_str)):
-    SafeConstructor.add_constructor(_TAG + _suffix, _method)
+# The stock table of the safe types, registered here once.
+SAFE_CONSTRUCTORS = (
+    ("null", "construct_yaml_null"),
+    ("bool", "construct_yaml_bool"),
+    ("int", "construct_yaml_int"),
+    ("float", "construct_yaml_float"),
+    ("binary", "construct_yaml_binary"),
+    ("timestamp", "construct_yaml_timestamp"),
+    ("omap", "construct_yaml_omap"),
+    ("pairs", "construct_yaml_pairs"),
+    ("set", "construct_yaml_set"),
+    ("str", "construct_yaml_str"),
+    ("seq", "construct_yaml_seq"),
+    ("map", "construct_yaml_map"),
+    # Outside a mapping key the two markers are just their text.
+    ("merge", "construct_yaml_str"),
+    ("value", "construct_yaml_str"),
+)
+
+
+def _register(cls, table, multi=()):
+    for suffix, method in table:
+        cls.add_constructor(_TAG + suffix, getattr(cls, method))
+    for prefix, method in multi:
+        cls.add_multi_constructor(_TAG + prefix, getattr(cls, method))
+
+
+_register(SafeConstructor, SAFE_CONSTRUCTORS)
 SafeConstructor.add_constructor(None, SafeConstructor.construct_undefined)
-del _suffix, _method
+
+
+class FullConstructor(SafeConstructor):
+    """The safe types plus the builtin values of the `python/` tags
+    (none, bool, str, bytes, int, float, complex, list, tuple, dict). Names
+    of modules, classes or functions are refused like any unknown tag."""
+
+    def construct_python_str(self, node):
+        return self.construct_scalar(node)
+
+    def construct_python_unicode(self, node):
+        return self.construct_scalar(node)
+
+    def construct_python_bytes(self, node):
+        return self.construct_yaml_binary(node)
+
+    def construct_python_long(self, node):
+        return self.construct_yaml_int(node)
+
+    def construct_python_complex(self, node):
+        text = self.construct_scalar(node)
+        try:
+            return complex(text)
+        except ValueError as exc:
+            raise _bad_value(node, "a complex number", text, exc) from None
+
+    def construct_python_tuple(self, node):
+        return tuple(self.construct_sequence(node))
+
+
+FULL_CONSTRUCTORS = (
+    ("python/none", "construct_yaml_null"),
+    ("python/bool", "construct_yaml_bool"),
+    ("python/str", "construct_python_str"),
+    ("python/unicode", "construct_python_unicode"),
+    ("python/bytes", "construct_python_bytes"),
+    ("python/int", "construct_yaml_int"),
+    ("python/long", "construct_python_long"),
+    ("python/float", "construct_yaml_float"),
+    ("python/complex", "construct_python_complex"),
+    ("python/list", "construct_yaml_seq"),
+    ("python/tuple", "construct_python_tuple"),
+    ("python/dict", "construct_yaml_map"),
+)
+_register(FullConstructor, FULL_CONSTRUCTORS)
+
+
+class UnsafeConstructor(FullConstructor):
+    """Everything `Representer` writes, objects included: imports the
+    modules and calls the callables a document names. Never for input that
+    is not trusted."""
+
+    def find_python_module(self, name, mark):
+        if not name:
+            raise ConstructorError("while constructing a Python module", mark,
+                                   "expected non-empty name appended to the "
+                                   "tag", mark)
+        try:
+            __import__(name)
+        except ImportError as exc:
+            raise ConstructorError("while constructing a Python module", mark,
+                                   "cannot find module %r (%s)" % (name, exc),
+                                   mark) from None
+        return sys.modules[name]
+
+    def find_python_name(self, name, mark):
+        """The object a dotted name gives: the longest importable module
+        prefix, then attributes (so nested classes resolve too)."""
+        if not name:
+            raise ConstructorError("while constructing a Python object", mark,
+                                   "expected non-empty name appended to the "
+                                   "tag", mark)
+        parts = name.split(".")
+        for split in range(len(parts) - 1, 0, -1):
+            module_name = ".".join(parts[:split])
+            try:
+                __import__(module_name)
+            except ImportError:
+                continue
+            found = sys.modules[module_name]
+            attributes = parts[split:]
+            break
+        else:
+            found, attributes = sys.modules["builtins"], parts
+        for attribute in attributes:
+            try:
+                found = getattr(found, attribute)
+            except AttributeError:
+                raise ConstructorError("while constructing a Python object",
+                                       mark, "cannot find %r in the module %r"
+                                       % (attribute, getattr(found, "__name__",
+                                                             found)),
+                                       mark) from None
+        return found
+
+    def construct_python_name(self, suffix, node):
+        value = self.construct_scalar(node)
+        if value:
+            raise ConstructorError("while constructing a Python name",
+                                   node.start_mark, "expected the empty value, "
+                                   "but found %r" % value, node.start_mark)
+        return self.find_python_name(suffix, node.start_mark)
+
+    def construct_python_module(self, suffix, node):
+        value = self.construct_scalar(node)
+        if value:
+            raise ConstructorError("while constructing a Python module",
+                                   node.start_mark, "expected the empty value, "
+                                   "but found %r" % value, node.start_mark)
+        return self.find_python_module(suffix, node.start_mark)
+
+    def make_python_instance(self, suffix, node, args=None, kwds=None,
+                             newobj=False):
+        cls = self.find_python_name(suffix, node.start_mark)
+        args = args or []
+        kwds = kwds or {}
+        if newobj and isinstance(cls, type):
+            return cls.__new__(cls, *args, **kwds)
+        return cls(*args, **kwds)
+
+    def set_python_instance_state(self, instance, state):
+        if hasattr(instance, "__setstate__"):
+            instance.__setstate__(state)
+            return
+        slotstate = {}
+        if isinstance(state, tuple) and len(state) == 2:
+            state, slotstate = state
+        if hasattr(instance, "__dict__"):
+            instance.__dict__.update(state or {})
+        elif state:
+            slotstate.update(state)
+        for key, value in (slotstate or {}).items():
+            setattr(instance, key, value)
+
+    def construct_python_object(self, suffix, node):
+        # !!python/object:module.Class {state}
+        instance = self.make_python_instance(suffix, node, newobj=True)
+        yield instance
+        deep = hasattr(instance, "__setstate__")
+        self.set_python_instance_state(
+            instance, self.construct_mapping(node, deep=deep))
+
+    def construct_python_object_apply(self, suffix, node, newobj=False):
+        # !!python/object/apply:callable [args] or {args, kwds, state,
+        # listitems, dictitems}
+        if isinstance(node, SequenceNode):
+            args = self.construct_sequence(node, deep=True)
+            kwds, state, listitems, dictitems = {}, {}, [], {}
+        else:
+            value = self.construct_mapping(node, deep=True)
+            args = value.get("args", [])
+            kwds = value.get("kwds", {})
+            state = value.get("state", {})
+            listitems = value.get("listitems", [])
+            dictitems = value.get("dictitems", {})
+        instance = self.make_python_instance(suffix, node, args, kwds, newobj)
+        if state:
+            self.set_python_instance_state(instance, state)
+        if listitems:
+            instance.extend(listitems)
+        for key in dictitems or ():
+            instance[key] = dictitems[key]
+        return instance
+
+    def construct_python_object_new(self, suffix, node):
+        return self.construct_python_object_apply(suffix, node, newobj=True)
+
+
+UNSAFE_MULTI_CONSTRUCTORS = (
+    ("python/name:", "construct_python_name"),
+    ("python/module:", "construct_python_module"),
+    ("python/object:", "construct_python_object"),
+    ("python/object/new:", "construct_python_object_new"),
+    ("python/object/apply:", "construct_python_object_apply"),
+)
+_register(UnsafeConstructor, (), UNSAFE_MULTI_CONSTRUCTORS)
+
+# The old name.
+Constructor = UnsafeConstructor

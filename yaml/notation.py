@@ -22,9 +22,9 @@ the package's event classes print the same.
 _ESCAPES = {"\\": "\\\\", "\0": "\\0", "\b": "\\b", "\n": "\\n", "\r": "\\r", "\t": "\\t"}
 _ESCAPE_TABLE = str.maketrans(_ESCAPES)
 
-# Scalar style -> notation char; "?" stands for the emitter's "any" style,
-# which a parser never reports.
-STYLE_CHARS = {"": ":", "'": "'", '"': '"', "|": "|", ">": ">"}
+# Scalar style -> notation char. The native parser reports a plain scalar as
+# "", the package's loaders as None; "?" stands for any other value.
+STYLE_CHARS = {"": ":", None: ":", "'": "'", '"': '"', "|": "|", ">": ">"}
 UNKNOWN_STYLE = "?"
 
 

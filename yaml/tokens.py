@@ -84,19 +84,19 @@ class BlockEndToken(Token):
 
 
 class FlowSequenceStartToken(Token):
-    id = "["
+    id = "<flow sequence start>"
 
 
 class FlowMappingStartToken(Token):
-    id = "{"
+    id = "<flow mapping start>"
 
 
 class FlowSequenceEndToken(Token):
-    id = "]"
+    id = "<flow sequence end>"
 
 
 class FlowMappingEndToken(Token):
-    id = "}"
+    id = "<flow mapping end>"
 
 
 class KeyToken(Token):
