@@ -247,41 +247,22 @@ Converted python_float(const char* p, const char* end, double* out) {
     return Converted::ok;
 }
 
-// Base 60 with a fraction, read as Python reads it: each group as a float,
-// then value += group * 60**k from the last group on, the power an int
-// converted to float for each product (exact up to 60**13; later powers go
-// through Python's int, whose conversion declines a power past the float
-// range).
+// Base 60 with a fraction, read as the host reads it: each group as a
+// float, value = value * 60 + group from the first group on (a float past
+// the range becomes infinite, as Python's does).
 Converted sexagesimal_float(const char* p, const char* end, double* out) {
     double value = 0.0;
-    double base = 1.0;
-    int k = 0;
-    Ref power, sixty;
-    const char* stop = end;
     for (;;) {
-        const char* start = stop;
-        while (start > p && start[-1] != ':') --start;
+        const char* stop = static_cast<const char*>(std::memchr(p, ':', static_cast<size_t>(end - p)));
+        if (!stop) stop = end;
         double group;
-        Converted read = python_float(start, stop, &group);
+        Converted read = python_float(p, stop, &group);
         if (read != Converted::ok) return read;
-        if (k > 13) {
-            if (!sixty && !(sixty = Ref::steal(PyLong_FromLong(60)))) return Converted::failed;
-            if (power) {
-                power = Ref::steal(PyNumber_Multiply(power.get(), sixty.get()));
-            } else {
-                Ref exponent = Ref::steal(PyLong_FromLong(k));
-                if (exponent) power = Ref::steal(PyNumber_Power(sixty.get(), exponent.get(), Py_None));
-            }
-            if (!power) return Converted::failed;
-            base = PyLong_AsDouble(power.get());
-            if (base == -1.0 && PyErr_Occurred()) return decline_on(PyExc_OverflowError);
-        }
-        double term = group * base;
-        value = value + term;
-        if (start == p) break;
-        stop = start - 1;
-        ++k;
-        if (k <= 13) base *= 60.0;
+        // Two roundings, as in Python: the build keeps them from being fused.
+        value = value * 60.0;
+        value = value + group;
+        if (stop == end) break;
+        p = stop + 1;
     }
     *out = value;
     return Converted::ok;

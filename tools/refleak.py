@@ -347,7 +347,7 @@ def mark_pickling():
 
 
 # Values of every kind for the native rows and constructors, with those they
-# decline and every slow path: beyond 64 bits, base 60 past the exact powers,
+# decline and every slow path: beyond 64 bits, base 60 with many groups,
 # the digit limit, timestamps with and without zones, base64 with errors.
 SCALARS = ["yes", "off", "~", "", "<<", "=", "12", "-0x_1F", "0b" + "1" * 80, "1" * 30 + ":59",
            "1" * 5000, "0b_", "1.5", "-.inf", ".NaN", "1_0.5_e+3", "1" + ":30" * 20 + ".5",
