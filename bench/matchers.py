@@ -38,14 +38,8 @@ gen_corpus = load("bench_gen_corpus", os.path.join(BENCH_DIR, "gen_corpus.py"))
 
 def plain_scalars(_yaml, text):
     """The values of the plain scalars of `text`, in document order."""
-    parser = _yaml.CParser(text)
-    values = []
-    while True:
-        event = parser.get_event()
-        if event is None:
-            return values
-        if type(event).__name__ == "ScalarEvent" and event.implicit[0]:
-            values.append(event.value)
+    return [event.value for event in run.parsed_events(_yaml, text)
+            if type(event).__name__ == "ScalarEvent" and event.implicit[0]]
 
 
 def first_characters(rows):

@@ -102,11 +102,21 @@ class RegexReference:
     def construct_bool(self, value):
         return self.BOOLS[value.lower()]
 
-    def construct_int(self, value):
+    @staticmethod
+    def signed(value):
+        """(sign, value without '_' and without its sign)."""
         value = value.replace("_", "")
-        sign = -1 if value[0] == "-" else 1
-        if value[0] in "+-":
-            value = value[1:]
+        return (-1 if value[0] == "-" else 1), value.lstrip("+-")
+
+    @staticmethod
+    def base_60(groups, number):
+        result = number(0)
+        for group in groups.split(":"):
+            result = result * 60 + number(group)
+        return result
+
+    def construct_int(self, value):
+        sign, value = self.signed(value)
         if value == "0":
             return 0
         if value.startswith("0b"):
@@ -116,26 +126,17 @@ class RegexReference:
         if value[0] == "0":
             return sign * int(value, 8)
         if ":" in value:
-            result = 0
-            for group in value.split(":"):
-                result = result * 60 + int(group)
-            return sign * result
+            return sign * self.base_60(value, int)
         return sign * int(value)
 
     def construct_float(self, value):
-        value = value.replace("_", "").lower()
-        sign = -1 if value[0] == "-" else 1
-        if value[0] in "+-":
-            value = value[1:]
+        sign, value = self.signed(value.lower())
         if value == ".inf":
             return sign * math.inf
         if value == ".nan":
             return math.nan
         if ":" in value:
-            result = 0.0
-            for group in value.split(":"):
-                result = result * 60 + float(group)
-            return sign * result
+            return sign * self.base_60(value, float)
         return sign * float(value)
 
     def construct_timestamp(self, value):
