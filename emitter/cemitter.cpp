@@ -1,8 +1,10 @@
-// CEmitter: the object, its options, its output and its lifecycle.
+// CEmitter: the object, its options and its lifecycle (its output is an
+// OutputSink).
 #include "cemitter.hpp"
 
 #include <cstring>
 
+#include "../module/errors.hpp"
 #include "layers.hpp"
 
 namespace ymod {
@@ -13,7 +15,7 @@ PyObject* cemitter_new(PyTypeObject* type, PyObject*, PyObject*) {
     if (!o) return nullptr;
     CEmitterObject* e = as_emitter(o);
     e->vtab = &cemitter_vtable;
-    e->stream = Py_NewRef(Py_None);
+    e->output.stream = Py_NewRef(Py_None);
     e->document_version = Py_NewRef(Py_None);
     e->document_tags = Py_NewRef(Py_None);
     e->emitted_nodes = Py_NewRef(Py_None);
@@ -21,19 +23,6 @@ PyObject* cemitter_new(PyTypeObject* type, PyObject*, PyObject*) {
     e->encoding_option = Py_NewRef(Py_None);
     e->serializer_state = -1;  // not opened (zero would read as opened)
     return o;
-}
-
-// libyaml's write handler: one write() call per finished chunk, as str for
-// text output, else as bytes. Returns 0 with the Python exception pending.
-int output_handler(void* data, unsigned char* buffer, size_t size) {
-    CEmitterObject* self = static_cast<CEmitterObject*>(data);
-    const char* bytes = reinterpret_cast<const char*>(buffer);
-    Ref chunk = self->text_output
-                    ? decode_text(buffer, size)
-                    : Ref::steal(PyBytes_FromStringAndSize(bytes, static_cast<Py_ssize_t>(size)));
-    if (!chunk) return 0;
-    Ref result = Ref::steal(PyObject_CallMethodOneArg(self->stream, names.write, chunk.get()));
-    return result ? 1 : 0;
 }
 
 PyObject* const* const init_params[] = {
@@ -88,14 +77,14 @@ int cemitter_init(PyObject* o, PyObject* args, PyObject* kwargs) {
         return no_memory();
     }
 
-    assign_field(self->stream, a[kStream]);
-    self->text_output = 0;
+    assign_field(self->output.stream, a[kStream]);
+    self->output.text_output = 0;
     Ref encoding_attr;
     int has_encoding = optional_attr(a[kStream], names.encoding, encoding_attr);
     if (has_encoding < 0) return -1;
-    if (has_encoding) self->text_output = 1;
+    if (has_encoding) self->output.text_output = 1;
     assign_field(self->encoding_option, a[kEncoding]);
-    yaml_emitter_set_output(&self->emitter, output_handler, self);
+    yaml_emitter_set_output(&self->emitter, output_handler, &self->output);
 
     bool flag;
     if (!truth(a[kCanonical], &flag)) return -1;
@@ -137,7 +126,7 @@ int cemitter_init(PyObject* o, PyObject* args, PyObject* kwargs) {
 
 int cemitter_traverse(PyObject* o, visitproc visit, void* arg) {
     CEmitterObject* self = as_emitter(o);
-    Py_VISIT(self->stream);
+    Py_VISIT(self->output.stream);
     Py_VISIT(self->document_version);
     Py_VISIT(self->document_tags);
     Py_VISIT(self->emitted_nodes);
@@ -148,7 +137,7 @@ int cemitter_traverse(PyObject* o, visitproc visit, void* arg) {
 
 int cemitter_clear(PyObject* o) {
     CEmitterObject* self = as_emitter(o);
-    clear_field(self->stream);
+    clear_field(self->output.stream);
     clear_field(self->document_version);
     clear_field(self->document_tags);
     clear_field(self->emitted_nodes);
@@ -168,7 +157,7 @@ void cemitter_dealloc(PyObject* o) {
         SavedError saved;
         yaml_emitter_delete(&self->emitter);
     }
-    Py_CLEAR(self->stream);
+    Py_CLEAR(self->output.stream);
     Py_CLEAR(self->document_version);
     Py_CLEAR(self->document_tags);
     Py_CLEAR(self->emitted_nodes);
@@ -212,22 +201,7 @@ PyMethodDef cemitter_methods[] = {
 };
 
 // _emitter_error: the exception for libyaml's current emitter error.
-PyObject* emitter_error(CEmitterObject* self) {
-    switch (self->emitter.error) {
-        case YAML_MEMORY_ERROR:
-            return Py_NewRef(PyExc_MemoryError);
-        case YAML_EMITTER_ERROR: {
-            Ref problem = decode_text(reinterpret_cast<const unsigned char*>(self->emitter.problem));
-            if (!problem) return nullptr;
-            Ref cls = lookup_global(names.EmitterError);
-            if (!cls) return nullptr;
-            return PyObject_CallOneArg(cls.get(), problem.get());
-        }
-        default:
-            PyErr_SetString(PyExc_ValueError, "no emitter error");
-            return nullptr;
-    }
-}
+PyObject* emitter_error(CEmitterObject* self) { return emitter_error_object(self->emitter).release(); }
 
 }  // namespace
 
@@ -242,14 +216,8 @@ EmitterEntry::EmitterEntry(CEmitterObject* self) noexcept : busy_(self->busy, "e
 }
 
 int guarded_emit(CEmitterObject* self, yaml_event_t* event) {
-    int ok = yaml_emitter_emit(&self->emitter, event);
-    if (PyErr_Occurred()) return -1;
-    if (!ok) {
-        Ref error = Ref::steal(self->vtab->_emitter_error(self));
-        if (error) raise_object(error.get());
-        return -1;
-    }
-    return 0;
+    return emit_checked(self->emitter, event,
+                        [self] { return Ref::steal(self->vtab->_emitter_error(self)); });
 }
 
 PyTypeObject CEmitterType = {PyVarObject_HEAD_INIT(nullptr, 0)};

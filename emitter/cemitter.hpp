@@ -4,6 +4,7 @@
 
 #include <yaml.h>
 
+#include "../module/output.hpp"
 #include "../module/state.hpp"
 
 namespace ymod {
@@ -24,7 +25,7 @@ struct CEmitterObject {
     PyObject_HEAD
     CEmitterVTable* vtab;
     yaml_emitter_t emitter;
-    PyObject* stream;
+    OutputSink output;      // the stream written to, and whether it takes str
     int implicit_start;
     int implicit_end;
     PyObject* document_version;
@@ -33,7 +34,6 @@ struct CEmitterObject {
     PyObject* anchor_names;
     int anchor_counter;
     int serializer_state;
-    int text_output;
     PyObject* encoding_option;
     // Bookkeeping of our own, not part of the emitter's visible state.
     int ready;      // 1 once __init__ has run to its end; 0 while it runs and after it fails

@@ -1,53 +1,8 @@
 // Event objects to libyaml events, and CEmitter.emit.
-#include <climits>
-
 #include "layers.hpp"
 #include "rules.hpp"
 
 namespace ymod {
-
-bool Text::convert(PyObject* value, bool none_ok, const char* message) {
-    if (value == Py_None && none_ok) {
-        owner_.reset();
-        data_ = nullptr;
-        size_ = 0;
-        return true;
-    }
-    Ref bytes;
-    if (PyUnicode_CheckExact(value) && PyUnicode_IS_COMPACT_ASCII(value)) {
-        // ASCII is its own UTF-8, stored NUL-terminated: libyaml copies it
-        // straight from the str, which the holder keeps alive.
-        data_ = reinterpret_cast<yaml_char_t*>(PyUnicode_1BYTE_DATA(value));
-        size_ = PyUnicode_GET_LENGTH(value);
-        owner_ = Ref::borrow(value);
-        return true;
-    }
-    if (PyUnicode_CheckExact(value)) {
-        bytes = Ref::steal(PyUnicode_AsUTF8String(value));
-        if (!bytes) return false;
-    } else if (PyBytes_CheckExact(value)) {
-        bytes = Ref::borrow(value);
-    } else {
-        PyErr_SetString(PyExc_TypeError, message);
-        return false;
-    }
-    data_ = reinterpret_cast<yaml_char_t*>(PyBytes_AS_STRING(bytes.get()));
-    size_ = PyBytes_GET_SIZE(bytes.get());
-    owner_ = std::move(bytes);
-    return true;
-}
-
-bool scalar_value(PyObject* value, Text& out, int* length) {
-    if (!out.convert(value, false, "value must be a string")) return false;
-    if (out.size() > INT_MAX) [[unlikely]] {
-        // libyaml takes the length as an int; a longer value would wrap.
-        PyErr_Format(PyExc_OverflowError, "scalar value too long: %zd bytes (at most %d)",
-                     out.size(), INT_MAX);
-        return false;
-    }
-    *length = static_cast<int>(out.size());
-    return true;
-}
 
 bool scalar_style(PyObject* style, yaml_scalar_style_t* out) {
     static const struct { PyObject* const* text; yaml_scalar_style_t style; } table[] = {
@@ -92,9 +47,9 @@ bool stream_encoding(CEmitterObject* self, const Source& encoding, yaml_encoding
     Ref value = encoding.get();
     if (!value) return false;
     if (value.get() == Py_None) {
-        self->text_output = 1;
+        self->output.text_output = 1;
         chosen = YAML_UTF8_ENCODING;
-    } else if (self->text_output == 1) {
+    } else if (self->output.text_output == 1) {
         // A text stream takes str chunks, which only UTF-8 output can fill.
         chosen = YAML_UTF8_ENCODING;
     }

@@ -1,7 +1,7 @@
 // Conversions from Python values to libyaml event fields, shared by the
-// event conversion (emit) and the serializer: the string rule, the scalar
-// and collection styles, the stream encoding, the version directive and the
-// tag directive collection.
+// event conversion (emit) and the serializer: the scalar and collection
+// styles, the stream encoding, the version directive and the tag directive
+// collection. The string rule itself is module/text.hpp's.
 //
 // Every function returns false with a Python exception set on failure and
 // leaves its output unusable then.
@@ -9,34 +9,10 @@
 
 #include <yaml.h>
 
+#include "../module/text.hpp"
 #include "cemitter.hpp"
 
 namespace ymod {
-
-// libyaml text borrowed from a bytes object that the holder keeps alive
-// until the holder dies: libyaml copies the text inside the initialiser, so
-// the holder must outlive that call.
-class Text {
-public:
-    yaml_char_t* data() const noexcept { return data_; }
-    Py_ssize_t size() const noexcept { return size_; }
-
-    // The string rule: exact str (UTF-8, strict), exact bytes (as is), None
-    // where `none_ok` (no text); anything else raises TypeError(message).
-    bool convert(PyObject* value, bool none_ok, const char* message);
-
-    // Hands the owning bytes object to a longer-lived keeper.
-    Ref take_owner() noexcept { return std::move(owner_); }
-
-private:
-    Ref owner_;
-    yaml_char_t* data_ = nullptr;
-    Py_ssize_t size_ = 0;
-};
-
-// A scalar value: the string rule with None refused ("value must be a
-// string"), and a length libyaml's int parameter can carry.
-bool scalar_value(PyObject* value, Text& out, int* length);
 
 // Style table (== against "'", "\"", "|", ">" in this order; plain otherwise).
 bool scalar_style(PyObject* style, yaml_scalar_style_t* out);

@@ -1,8 +1,9 @@
 // Interned names and shared constants, created once at module execution and
 // kept for the life of the process.
 //
-// Every attribute name, keyword name, global name and constant text the module
-// uses lives here; hot paths never build a str from a C literal.
+// Every attribute name, keyword name, global name and constant text the
+// native modules use lives here; hot paths never build a str from a C
+// literal.
 #pragma once
 
 #include "ref.hpp"
@@ -164,6 +165,8 @@ namespace ymod {
     X(tag_null, "tag:yaml.org,2002:null")                        \
     X(tag_timestamp, "tag:yaml.org,2002:timestamp")              \
     X(tag_binary, "tag:yaml.org,2002:binary")                    \
+    X(tag_merge, "tag:yaml.org,2002:merge")                      \
+    X(tag_value, "tag:yaml.org,2002:value")                      \
     /* composer error texts */                                   \
     X(found_undefined_alias, "found undefined alias")            \
     X(found_duplicate_anchor, "found duplicate anchor; first occurrence") \

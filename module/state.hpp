@@ -1,7 +1,9 @@
-// Process-wide module state and the helpers every subsystem shares.
+// Process-wide state and the helpers every native module of the package
+// shares.
 //
-// The module keeps one module object per process and serves one interpreter;
-// everything here is created at module execution and never released.
+// Each native module links its own copy of this library, so each has its
+// own `state`, filled by that module at its execution and never released.
+// A module serves one interpreter and has one module object per process.
 #pragma once
 
 #include <cstdint>
@@ -15,32 +17,37 @@
 namespace ymod {
 
 struct ModuleState {
-    PyObject* module = nullptr;     // owned while set; the process's module
-    int64_t interpreter_id = -1;    // first interpreter that created it
-    PyObject* dict = nullptr;       // owned: the module namespace
-    PyObject* builtins = nullptr;   // owned: the builtins module
+    PyObject* module = nullptr;        // owned while set; the process's module
+    int64_t interpreter_id = -1;       // first interpreter that created it
+    PyObject* dict = nullptr;          // owned: the namespace host classes are looked up in
+    PyObject* builtins = nullptr;      // owned: the builtins module
+    PyTypeObject* mark_type = nullptr; // owned: yaml._yaml.Mark, the one position type
 };
 
 extern ModuleState state;
 
-// Looks `name` up in the module namespace, then in the builtins.
+// Looks `name` up in `state.dict`, then in the builtins.
 // New reference; empty with NameError "name '%U' is not defined" (or the
 // lookup's own error) set.
 Ref lookup_global(PyObject* name);
 
-// Raises the host error class found under the module global `class_name`,
-// called with `message` as its one positional argument. Always leaves an
-// exception set (the lookup's or the constructor's, if they fail).
+// Calls the host class found under the global `class_name` with positional
+// arguments. New reference; empty with an exception set.
+inline Ref call_host(PyObject* class_name, PyObject* const* args, size_t nargs) {
+    Ref cls = lookup_global(class_name);
+    if (!cls) return Ref();
+    return Ref::steal(PyObject_Vectorcall(cls.get(), args, nargs, nullptr));
+}
+
+// Raises the host error class found under the global `class_name`, called
+// with `message` as its one positional argument. Always leaves an exception
+// set (the lookup's or the constructor's, if they fail).
 void raise_host_error(PyObject* class_name, const char* message);
 
 // Raises `obj` the way a raise statement would: an exception instance as
 // itself, an exception class instantiated without arguments, anything else
 // as TypeError. Always leaves an exception set.
 void raise_object(PyObject* obj);
-
-// Module creation and execution (the two slots of the module definition).
-PyObject* module_create(PyObject* spec, PyModuleDef* def);
-int module_exec(PyObject* module);
 
 // New reference to `obj.name`; empty with the lookup's exception set.
 inline Ref read_attr(PyObject* obj, PyObject* name) { return Ref::steal(PyObject_GetAttr(obj, name)); }
@@ -56,12 +63,27 @@ inline Ref read_attr(PyObject* obj, PyObject* name) { return Ref::steal(PyObject
 // when the lookup raised AttributeError (cleared), -1 on any other error.
 int optional_attr(PyObject* obj, PyObject* name, Ref& out);
 
-// Decodes libyaml text (strict UTF-8). Null pointer gives None.
-Ref decode_text(const unsigned char* text);
-Ref decode_text(const unsigned char* text, size_t length);
+// The module frame shared by the native modules.
+//
+// Py_mod_create: admits the first interpreter only ("Interpreter change
+// detected ..." ImportError for any other), hands out the module object
+// already made when there is one, and otherwise makes a module from the
+// import spec (its name, loader, origin, parent and search locations).
+PyObject* module_create(PyObject* spec, PyModuleDef* def);
 
-// decode_text for a resolved tag: the standard tags come back as one shared
-// str each instead of a new one per node.
-Ref decode_tag(const unsigned char* text);
+// Py_mod_exec, through the module's own slot: runs `execute` once for the
+// process's module; executing another module object raises RuntimeError
+// "Module '<short_name>' has already been imported. Re-initialisation is not
+// supported." A failed execution leaves no module recorded.
+int execute_once(PyObject* module, const char* short_name, int (*execute)(PyObject* module));
+
+// Keeps the builtins module in `state.builtins`; new reference to it, empty
+// with an exception set.
+Ref load_builtins();
+
+// Warns (RuntimeWarning, may be turned into an error: -1) when the
+// interpreter's major.minor is not the one the module `qualified_name` was
+// compiled for.
+int version_check(const char* qualified_name, int target_major, int target_minor);
 
 }  // namespace ymod

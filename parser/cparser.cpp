@@ -1,7 +1,6 @@
-// CParser: the object, its input and its lifecycle.
+// CParser: the object and its lifecycle (its input is an InputSource).
 #include "cparser.hpp"
 
-#include <climits>
 #include <cstring>
 
 #include "layers.hpp"
@@ -14,52 +13,11 @@ PyObject* cparser_new(PyTypeObject* type, PyObject*, PyObject*) {
     if (!o) return nullptr;
     CParserObject* p = as_parser(o);
     p->vtab = &cparser_vtable;
-    p->stream = Py_NewRef(Py_None);
-    p->input_name = Py_NewRef(Py_None);
+    p->source.init_fields();
     p->cached_token = Py_NewRef(Py_None);
     p->cached_event = Py_NewRef(Py_None);
     p->anchor_map = Py_NewRef(Py_None);
-    p->read_chunk = Py_NewRef(Py_None);
     return o;
-}
-
-// libyaml's read handler: hands over the pending chunk, calling read(size)
-// only once the previous chunk is used up. Returns 0 with the Python
-// exception pending on failure.
-int input_handler(void* data, unsigned char* buffer, size_t size, size_t* size_read) {
-    CParserObject* self = static_cast<CParserObject*>(data);
-    if (self->read_chunk == Py_None) {
-        Ref room = Ref::steal(PyLong_FromSize_t(size));
-        if (!room) return 0;
-        Ref chunk = Ref::steal(PyObject_CallMethodOneArg(self->stream, names.read, room.get()));
-        if (!chunk) return 0;
-        if (PyUnicode_CheckExact(chunk.get())) {
-            chunk = Ref::steal(PyUnicode_AsUTF8String(chunk.get()));
-            if (!chunk) return 0;
-            self->text_input = 1;
-        }
-        if (!PyBytes_CheckExact(chunk.get())) {
-            PyErr_SetString(PyExc_TypeError, "a string value is expected");
-            return 0;
-        }
-        Py_ssize_t length = PyBytes_GET_SIZE(chunk.get());
-        if (length > INT_MAX) [[unlikely]] {
-            PyErr_SetString(PyExc_ValueError, "read() returned a chunk longer than 2147483647 bytes");
-            return 0;
-        }
-        replace_field(self->read_chunk, std::move(chunk));
-        self->read_chunk_offset = 0;
-        self->read_chunk_length = static_cast<int>(length);
-    }
-    size_t available = static_cast<size_t>(self->read_chunk_length - self->read_chunk_offset);
-    size_t n = available < size ? available : size;
-    if (n != 0) {
-        std::memcpy(buffer, PyBytes_AS_STRING(self->read_chunk) + self->read_chunk_offset, n);
-    }
-    *size_read = n;
-    self->read_chunk_offset += static_cast<int>(n);
-    if (self->read_chunk_offset == self->read_chunk_length) clear_field(self->read_chunk);
-    return 1;
 }
 
 // Releases what a previous __init__ gave libyaml, so a second __init__
@@ -87,46 +45,7 @@ int cparser_init(PyObject* o, PyObject* args, PyObject* kwargs) {
         return no_memory();
     }
     self->parsed_event.type = YAML_NO_EVENT;
-
-    Ref read;
-    int file_like = optional_attr(stream, names.read, read);
-    if (file_like < 0) return -1;
-    self->text_input = 0;
-
-    if (file_like) {
-        assign_field(self->stream, stream);
-        Ref name;
-        int has_name = optional_attr(stream, names.name, name);
-        if (has_name < 0) return -1;
-        if (has_name) {
-            replace_field(self->input_name, std::move(name));
-        } else {
-            assign_field(self->input_name, names.file_name);
-        }
-        clear_field(self->read_chunk);
-        self->read_chunk_length = 0;
-        self->read_chunk_offset = 0;
-        yaml_parser_set_input(&self->libyaml_parser, input_handler, self);
-    } else {
-        Ref input = Ref::borrow(stream);
-        if (PyUnicode_CheckExact(stream)) {
-            input = Ref::steal(PyUnicode_AsUTF8String(stream));
-            if (!input) return -1;
-            assign_field(self->input_name, names.unicode_name);
-            self->text_input = 1;
-        } else {
-            assign_field(self->input_name, names.bytes_name);
-        }
-        if (!PyBytes_CheckExact(input.get())) {
-            PyErr_SetString(PyExc_TypeError, "a string or stream input is required");
-            return -1;
-        }
-        // libyaml reads straight from the bytes object, which `stream` keeps alive.
-        replace_field(self->stream, std::move(input));
-        yaml_parser_set_input_string(
-            &self->libyaml_parser, reinterpret_cast<const unsigned char*>(PyBytes_AS_STRING(self->stream)),
-            static_cast<size_t>(PyBytes_GET_SIZE(self->stream)));
-    }
+    if (self->source.open(&self->libyaml_parser, stream) < 0) return -1;
 
     clear_field(self->cached_token);
     clear_field(self->cached_event);
@@ -141,23 +60,23 @@ int cparser_init(PyObject* o, PyObject* args, PyObject* kwargs) {
 
 int cparser_traverse(PyObject* o, visitproc visit, void* arg) {
     CParserObject* self = as_parser(o);
-    Py_VISIT(self->stream);
-    Py_VISIT(self->input_name);
+    Py_VISIT(self->source.stream);
+    Py_VISIT(self->source.input_name);
     Py_VISIT(self->cached_token);
     Py_VISIT(self->cached_event);
     Py_VISIT(self->anchor_map);
-    Py_VISIT(self->read_chunk);
+    Py_VISIT(self->source.read_chunk);
     return 0;
 }
 
 int cparser_clear(PyObject* o) {
     CParserObject* self = as_parser(o);
-    clear_field(self->stream);
-    clear_field(self->input_name);
+    clear_field(self->source.stream);
+    clear_field(self->source.input_name);
     clear_field(self->cached_token);
     clear_field(self->cached_event);
     clear_field(self->anchor_map);
-    clear_field(self->read_chunk);
+    clear_field(self->source.read_chunk);
     return 0;
 }
 
@@ -172,12 +91,12 @@ void cparser_dealloc(PyObject* o) {
         yaml_parser_delete(&self->libyaml_parser);
         yaml_event_delete(&self->parsed_event);
     }
-    Py_CLEAR(self->stream);
-    Py_CLEAR(self->input_name);
+    Py_CLEAR(self->source.stream);
+    Py_CLEAR(self->source.input_name);
     Py_CLEAR(self->cached_token);
     Py_CLEAR(self->cached_event);
     Py_CLEAR(self->anchor_map);
-    Py_CLEAR(self->read_chunk);
+    Py_CLEAR(self->source.read_chunk);
     Py_TYPE(o)->tp_free(o);
 }
 

@@ -4,6 +4,7 @@
 
 #include <yaml.h>
 
+#include "../module/input.hpp"
 #include "../module/state.hpp"
 
 namespace ymod {
@@ -32,15 +33,10 @@ struct CParserObject {
     CParserVTable* vtab;
     yaml_parser_t libyaml_parser;
     yaml_event_t parsed_event;
-    PyObject* stream;
-    PyObject* input_name;
+    InputSource source;     // stream, input_name, read_chunk and its counters, text_input
     PyObject* cached_token;
     PyObject* cached_event;
     PyObject* anchor_map;
-    PyObject* read_chunk;
-    int read_chunk_length;
-    int read_chunk_offset;
-    int text_input;
     // Bookkeeping of our own, not part of the parser's visible state.
     int ready;      // 1 once __init__ has run to its end; 0 while it runs and after it fails
     int busy;       // BusyGuard flag

@@ -54,7 +54,7 @@ PyObject* parser_event_to_object(CParserObject* self, yaml_event_t* event) {
         Py_RETURN_NONE;
     case YAML_STREAM_START_EVENT: {
         PyObject* args[] = {marks[0], marks[1],
-                            encoding_object(raw_enum(event->data.stream_start.encoding), self->text_input)};
+                            encoding_object(raw_enum(event->data.stream_start.encoding), self->source.text_input)};
         return call_host(names.StreamStartEvent, args, 3).release();
     }
     case YAML_STREAM_END_EVENT:

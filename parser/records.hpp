@@ -5,7 +5,9 @@
 #include <cstdint>
 #include <cstring>
 
+#include "../module/errors.hpp"
 #include "../module/mark.hpp"
+#include "../module/text.hpp"
 #include "layers.hpp"
 
 namespace ymod {
@@ -54,17 +56,8 @@ struct EventHolder {
 // report; otherwise a failure is translated by `_parser_error` and raised.
 // Returns false with an exception set.
 inline bool libyaml_call_ok(CParserObject* self, int result) {
-    if (PyErr_Occurred()) [[unlikely]] return false;
-    if (result) [[likely]] return true;
-    // libyaml's tag scanner returns failure without naming an error kind
-    // when the allocation of an empty tag handle fails. Record it as the
-    // memory error it is: this call raises MemoryError and, as after any
-    // reported error, libyaml yields nothing more.
-    if (self->libyaml_parser.error == YAML_NO_ERROR) [[unlikely]]
-        self->libyaml_parser.error = YAML_MEMORY_ERROR;
-    Ref error = Ref::steal(self->vtab->_parser_error(self));
-    if (error) raise_object(error.get());
-    return false;
+    return parser_result_ok(self->libyaml_parser, result,
+                            [self] { return Ref::steal(self->vtab->_parser_error(self)); });
 }
 
 // raw_scan and raw_parse: runs libyaml over the rest of the input one record
@@ -132,7 +125,7 @@ inline PyObject* check_slot(CParserObject* self, PyObject*& slot, Produce produc
 
 // The one mark rule: Mark(input_name, index, line, column, None, None).
 inline Ref parser_mark(CParserObject* self, const yaml_mark_t& mark) {
-    return make_mark(self->input_name, mark);
+    return make_mark(self->source.input_name, mark);
 }
 
 // New reference: a version directive's (major, minor).
@@ -178,12 +171,5 @@ inline PyObject* mapping_flow_style(int style) noexcept {
 
 inline PyObject* bool_object(bool value) noexcept { return value ? Py_True : Py_False; }
 
-// Calls the host class found under the module global `class_name` with
-// positional arguments. New reference; empty with an exception set.
-inline Ref call_host(PyObject* class_name, PyObject* const* args, size_t nargs) {
-    Ref cls = lookup_global(class_name);
-    if (!cls) return Ref();
-    return Ref::steal(PyObject_Vectorcall(cls.get(), args, nargs, nullptr));
-}
 
 }  // namespace ymod

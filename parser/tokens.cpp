@@ -66,7 +66,7 @@ PyObject* parser_token_to_object(CParserObject* self, yaml_token_t* token) {
         Py_RETURN_NONE;
     case YAML_STREAM_START_TOKEN: {
         PyObject* args[] = {marks[0], marks[1],
-                            encoding_object(raw_enum(token->data.stream_start.encoding), self->text_input)};
+                            encoding_object(raw_enum(token->data.stream_start.encoding), self->source.text_input)};
         return call_host(names.StreamStartToken, args, 3).release();
     }
     case YAML_VERSION_DIRECTIVE_TOKEN: {

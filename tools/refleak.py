@@ -26,6 +26,7 @@ from tests.support.streams import ChunkedStream, ResultStream
 from tests.support.workloads import every_event
 
 import yaml
+import yaml._speedups as speedups
 import yaml._yaml as ext
 from yaml.composer import ComposerError
 from yaml.emitter import EmitterError
@@ -345,6 +346,33 @@ def mark_pickling():
     pickle.loads(pickle.dumps(ext.Mark(None, 0, 0, 0, None, None)))
 
 
+# Values of every kind for the native rows and constructors, with those they
+# decline and every slow path: beyond 64 bits, base 60 with many groups,
+# the digit limit, timestamps with and without zones, base64 with errors.
+SCALARS = ["yes", "off", "~", "", "<<", "=", "12", "-0x_1F", "0b" + "1" * 80, "1" * 30 + ":59",
+           "1" * 5000, "0b_", "1.5", "-.inf", ".NaN", "1_0.5_e+3", "1" + ":30" * 20 + ".5",
+           "1" + ":30" * 200 + ".5", "._", "1.0e+400", "3.14159265358979323846", "2001-12-14",
+           "2001-12-14 21:59:43.10 -5", "2001-12-15T02:59:43.1Z", "2001-02-30", "2001-12-14 1:02:03+24",
+           "aGVsbG8=", "YQ", "é", "plain words"]
+SCALAR_TAGS = ["tag:yaml.org,2002:" + name for name in
+               ("null", "bool", "int", "float", "timestamp", "binary", "str", "merge", "value")]
+
+
+def speedups_scalars():
+    for value in SCALARS:
+        speedups._resolve_scalar(value)
+        for tag in SCALAR_TAGS:
+            try:
+                speedups._construct_scalar(tag, value)
+            except ValueError:
+                pass
+    expect(ValueError, speedups._construct_scalar, "tag:yaml.org,2002:seq", "1")
+    expect(TypeError, speedups._construct_scalar, SCALAR_TAGS[0], b"1")
+    expect(UnicodeEncodeError, speedups._resolve_scalar, "\ud800")
+    speedups._mark("name", 1, 2, 3)
+    expect(OverflowError, speedups._mark, "name", -1, 0, 0)
+
+
 OPERATIONS = [
     ("every level over str/bytes/file/chunked input", levels_over_every_input),
     ("scanner, parser, reader and composer errors", failing_inputs),
@@ -357,6 +385,7 @@ OPERATIONS = [
     ("emitter and serializer errors", emitter_errors),
     ("Mark: create, print, reduce, setstate errors", marks),
     ("Mark: pickle round trips", mark_pickling),
+    ("speedups: implicit-type rows, scalar constructors, marks", speedups_scalars),
 ]
 
 
@@ -385,7 +414,7 @@ def growth(values):
 
 
 def main():
-    for module in (yaml, ext):
+    for module in (yaml, ext, speedups):
         if not inside_repo(module.__file__):
             sys.exit("refleak: not this project's module: %s" % module.__file__)
     if sys.argv[1:] == ["--once"]:
@@ -396,7 +425,7 @@ def main():
         return 0
     if not hasattr(sys, "gettotalrefcount"):
         sys.exit("refleak: needs a debug interpreter (sys.gettotalrefcount), e.g. python3.11-dbg")
-    print("refleak: %s, extension %s" % (sys.executable, ext.__file__))
+    print("refleak: %s, extensions %s, %s" % (sys.executable, ext.__file__, speedups.__file__))
     print("%d warm-up and %d measured rounds of %d calls each" % (WARMUP, ROUNDS, REPEAT))
     leaks = []
     for label, fn in OPERATIONS:

@@ -21,7 +21,7 @@ private = [n for n in names if n.split("/")[0] in (".ci", "tests", "tools", "ben
 needed = ["pyproject.toml", "CMakeLists.txt", "LICENSE", "README.md", "PKG-INFO",
           "yaml/__init__.py", "yaml/_yaml.cpp", "yaml/_yaml.pyi", "yaml/py.typed"]
 missing = [n for n in needed if n not in names]
-for folder in ("module", "parser", "emitter", "cmake"):
+for folder in ("module", "frame", "parser", "emitter", "speedups", "cmake"):
     if not any(n.startswith(folder + "/") for n in names):
         missing.append(folder + "/")
 if private or missing:

@@ -1,11 +1,11 @@
 // Entry point of the extension module yaml._yaml.
-#include "../module/state.hpp"
+#include "../frame/frame.hpp"
 
 namespace {
 
 PyModuleDef_Slot module_slots[] = {
     {Py_mod_create, reinterpret_cast<void*>(ymod::module_create)},
-    {Py_mod_exec, reinterpret_cast<void*>(ymod::module_exec)},
+    {Py_mod_exec, reinterpret_cast<void*>(ymod::exec_yaml_module)},
     {0, nullptr},
 };
 

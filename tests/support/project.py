@@ -116,6 +116,10 @@ def check_origin(name):
         raise ImportError("%s comes from %s, not from %s" % (name, origin, _describe_expected()))
 
 
+# The native modules every build of the package has.
+REQUIRED_NATIVE_MODULES = ("_yaml", "_speedups")
+
+
 def native_module_names(package):
     """Names of the native modules in `package`'s folder built for this
     interpreter (builds for other interpreters may sit beside them)."""
@@ -172,7 +176,8 @@ def assert_own_package(testcase):
     for module in modules:
         testcase.assertTrue(inside_repo(module.__file__), module.__file__)
     yaml = modules[0]
-    testcase.assertIn("_yaml", native_module_names(yaml))
+    for name in REQUIRED_NATIVE_MODULES:
+        testcase.assertIn(name, native_module_names(yaml))
     return yaml, yaml._yaml
 
 
@@ -183,5 +188,7 @@ class OwnPackageTest(unittest.TestCase):
     def setUpClass(cls):
         super().setUpClass()
         modules = own_modules()
-        if "_yaml" not in native_module_names(modules[0]):
-            raise AssertionError("yaml._yaml is not built in %s" % os.path.dirname(modules[0].__file__))
+        built = native_module_names(modules[0])
+        for name in REQUIRED_NATIVE_MODULES:
+            if name not in built:
+                raise AssertionError("yaml.%s is not built in %s" % (name, os.path.dirname(modules[0].__file__)))
