@@ -4,15 +4,13 @@ access to the parser's operation table, and the parser proof of origin."""
 import ctypes
 import unittest
 
-from tests.support.project import inside_repo
+from tests.support.project import own_modules
 from tests.support.streams import ChunkedStream, ResultStream  # noqa: F401 (the parser tests' streams)
 
 import yaml
 import yaml._yaml as ext
 
-for _module in (yaml, ext):
-    if not inside_repo(_module.__file__):
-        raise ImportError("not this project's module: %s" % _module.__file__)
+own_modules()  # refuses a yaml or native module from outside the project
 
 CParser = ext.CParser
 

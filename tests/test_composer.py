@@ -7,13 +7,12 @@ import sys
 import textwrap
 import unittest
 
-from tests.support.project import inside_repo
+from tests.support.project import own_modules
 
 import yaml
 import yaml._yaml as ext
 
-if not (inside_repo(yaml.__file__) and inside_repo(ext.__file__)):
-    raise ImportError("tests must run against this project's yaml and yaml._yaml")
+own_modules()  # refuses a yaml or native module from outside the project
 
 from tests.parser_helpers import (ChunkedStream, GlobalsTest, GlobalTagLoader,  # noqa: E402
                                   RecordingLoader, mark_fields, plain, vtable_slot)
@@ -387,9 +386,9 @@ class DepthTest(unittest.TestCase):
         stack_mib = 32 if "libasan" in os.environ.get("LD_PRELOAD", "") else 4
         script = textwrap.dedent("""
             import sys, threading
+            from tests.support.project import own_modules
+            own_modules()
             import yaml, yaml._yaml
-            from tests.support.project import inside_repo
-            assert inside_repo(yaml._yaml.__file__), yaml._yaml.__file__
             threading.stack_size(STACK_MIB * 1024 * 1024)
             out = []
             def run():

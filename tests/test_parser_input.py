@@ -3,13 +3,12 @@ the encoding reported, and the entry checks of every parsing method."""
 
 import unittest
 
-from tests.support.project import inside_repo
+from tests.support.project import own_modules
 
 import yaml
 import yaml._yaml as ext
 
-if not (inside_repo(yaml.__file__) and inside_repo(ext.__file__)):
-    raise ImportError("tests must run against this project's yaml and yaml._yaml")
+own_modules()  # refuses a yaml or native module from outside the project
 
 from tests.parser_helpers import ChunkedStream, ResultStream  # noqa: E402
 
