@@ -2,8 +2,8 @@
 # YAML_INTERPRETERS ("tag|python" items) a wheel built by pip with build
 # isolation, installed into a fresh virtual environment, the unit suite run
 # against that installation from outside the source tree, and stubtest over
-# yaml._yaml; for the primary interpreter also mypy --strict on the typed
-# example, the wheel repaired with libyaml bundled and checked with the
+# the package's stubs; for the primary interpreter also mypy --strict on the
+# typed examples, the wheel repaired with libyaml bundled and checked with the
 # system's libyaml hidden, and the sdist. Build tools and type checkers come
 # from the package index, pinned in tools/requirements/.
 set(src "${CMAKE_CURRENT_SOURCE_DIR}")

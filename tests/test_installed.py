@@ -80,6 +80,20 @@ class InstalledDistributionTest(OwnPackageTest):
         self.assertIn("yaml/py.typed", self.files)
         self.assertIn("yaml/_yaml" + extension, self.files)
 
+    def test_stubs_are_the_source_trees(self):
+        # A type checker reads these, not the modules: a wheel built from an
+        # older checkout would type programs against an API that moved on.
+        stubs = sorted(_source_package_files("*.pyi"))
+        self.assertIn("__init__.pyi", stubs)
+        self.assertIn("_yaml.pyi", stubs)
+        for base in stubs:
+            with self.subTest(stub=base):
+                installed = self.distribution.locate_file("yaml/" + base)
+                with open(installed, "rb") as f:
+                    shipped = f.read()
+                with open(os.path.join(project.REPO_ROOT, "yaml", base), "rb") as f:
+                    self.assertEqual(shipped, f.read())
+
     def test_metadata(self):
         declared = _pyproject()
         meta = self.distribution.metadata
