@@ -155,6 +155,10 @@ class BaseRepresenter:
     def represent_scalar(self, tag, value, style=None):
         if style is None:
             style = self.default_style
+        if type(value) is not str and isinstance(value, str):
+            # A str subclass (a str Enum, a marker class a representer
+            # quotes) is written as its text: the emitter takes plain str.
+            value = str.__str__(value)
         node = ScalarNode(tag, value, style=style)
         self._remember(node)
         return node
