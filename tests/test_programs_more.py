@@ -702,6 +702,7 @@ class SerializationPrograms(ProgramTest):
 
         class Odd(yaml.YAMLObject):
             yaml_tag = "!odd"
+            yaml_loader = L
             yaml_dumper = D
 
             def __getstate__(self):
@@ -994,7 +995,6 @@ class PythonObjectPrograms(ProgramTest):
                            "state:\n  source: env\n" % m),
                 (Row([1, 2]), "!!python/object/new:%s.Row\nlistitems:\n- 1\n- 2\n" % m),
                 (Frozen(1, (2,)), "!!python/object:%s.Frozen\na: 1\nb: !!python/tuple\n- 2\n" % m),
-                (Level.HIGH, "!!python/object/apply:%s.Level\n- 3\n" % m),
                 (Coordinate(1, 2), "!!python/object/new:%s.Coordinate\n- 1\n- 2\n" % m),
                 (Record("a"), "!!python/object/new:%s.Record\n- a\n- 0\n" % m),
                 (datetime.timedelta(days=1, seconds=5),
@@ -1021,6 +1021,13 @@ class PythonObjectPrograms(ProgramTest):
                 self.assertEqual(yaml.load(yaml.dump(value, Dumper=yaml.CDumper),
                                            Loader=yaml.CLoader), value)
         self.assertEqual(yaml.unsafe_load(yaml.dump(settings)).source, "env")
+        # How an Enum member reduces depends on the interpreter's release;
+        # either form reads back as the member itself.
+        for dumper, loader in ((yaml.Dumper, yaml.UnsafeLoader), (yaml.CDumper, yaml.CLoader)):
+            with self.subTest(dumper=dumper.__name__):
+                text = yaml.dump([Level.HIGH], Dumper=dumper)
+                self.assertTrue(text.startswith("- !!python/object/apply:"), text)
+                self.assertIs(yaml.load(text, Loader=loader)[0], Level.HIGH)
 
     def test_shared_and_recursive_objects(self):
         root = TreeNode("root")
