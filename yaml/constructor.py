@@ -426,13 +426,27 @@ class SafeConstructor(BaseConstructor):
 
     def construct_yaml_object(self, node, cls):
         """An instance of `cls` made without calling it, its state (the
-        node's mapping) set through __setstate__ or into its __dict__."""
+        node's mapping) set through __setstate__, else into its slots and
+        its __dict__ (neither through __setattr__)."""
         data = cls.__new__(cls)
         yield data
         if hasattr(data, "__setstate__"):
             data.__setstate__(self.construct_mapping(node, deep=True))
-        else:
-            data.__dict__.update(self.construct_mapping(node))
+            return
+        state = self.construct_mapping(node)
+        for name in [key for key in state if isinstance(key, str) and
+                     isinstance(getattr(cls, key, None),
+                                types.MemberDescriptorType)]:
+            object.__setattr__(data, name, state.pop(name))
+        if state:
+            try:
+                data.__dict__.update(state)
+            except AttributeError:
+                raise ConstructorError(
+                    "while constructing an object of %s" % cls.__name__,
+                    node.start_mark, "found attributes it cannot hold: %s"
+                    % ", ".join(sorted(map(repr, state))),
+                    node.start_mark) from None
 
     def construct_undefined(self, node):
         raise ConstructorError(None, None,

@@ -8,7 +8,7 @@ from ._yaml import CEmitter, CParser
 from .constructor import (BaseConstructor, FullConstructor, SafeConstructor,
                           UnsafeConstructor, Constructor)
 from .dumper import set_up
-from .reader import exact_input, set_input
+from .reader import exact_input, open_input, set_input
 from .representer import BaseRepresenter, Representer, SafeRepresenter
 from .resolver import BaseResolver, Resolver
 
@@ -19,7 +19,7 @@ __all__ = ["CParser", "CEmitter", "CBaseLoader", "CSafeLoader", "CFullLoader",
 
 def _set_up_loader(loader, stream, constructor, resolver):
     stream = exact_input(stream)
-    CParser.__init__(loader, stream)
+    open_input(CParser.__init__, loader, stream)
     set_input(loader, stream)
     constructor.__init__(loader)
     resolver.__init__(loader)

@@ -60,6 +60,20 @@ def exact_input(stream):
     return stream
 
 
+def open_input(init, loader, stream):
+    """Runs the native parser's `init(loader, stream)`. A str input holding
+    a lone surrogate, which no encoding can carry to the parser, is refused
+    with the ReaderError the parser gives any other character it cannot
+    take."""
+    try:
+        init(loader, stream)
+    except UnicodeEncodeError as exc:
+        if type(stream) is not str or exc.object is not stream:
+            raise
+        raise ReaderError(input_name(stream), exc.start, ord(stream[exc.start]),
+                          "utf-8", "invalid Unicode character") from None
+
+
 def set_input(loader, stream):
     """The attributes every loader has besides the native parser's state:
     `name`, `stream` (None for in-memory input) and the in-memory text that
@@ -107,7 +121,7 @@ def _define(CParser):
 
         def __init__(self, stream):
             stream = exact_input(stream)
-            CParser.__init__(self, stream)
+            open_input(CParser.__init__, self, stream)
             set_input(self, stream)
 
         def _marked(self, item):

@@ -155,6 +155,10 @@ class BaseRepresenter:
     def represent_scalar(self, tag, value, style=None):
         if style is None:
             style = self.default_style
+        if type(value) is not str and isinstance(value, str):
+            # A str subclass (a str Enum, a marker class a representer
+            # quotes) is written as its text: the emitter takes plain str.
+            value = str.__str__(value)
         node = ScalarNode(tag, value, style=style)
         self._remember(node)
         return node
@@ -298,12 +302,23 @@ class SafeRepresenter(BaseRepresenter):
                                      data.isoformat(" "))
 
     def represent_yaml_object(self, tag, data, cls, flow_style=None):
+        """`data` as a mapping tagged `tag`: what its __getstate__ gives,
+        else its attributes (those kept in __slots__ too)."""
         if hasattr(data, "__getstate__"):
             state = data.__getstate__()
         else:
             state = data.__dict__.copy()
         if state is None:
             state = {}
+        elif (type(state) is tuple and len(state) == 2
+                and isinstance(state[0], (dict, type(None)))
+                and isinstance(state[1], dict)):
+            # The default state of an object with __slots__: its __dict__
+            # (or None) and its slots' values, written as one mapping.
+            state = dict(state[0] or {}, **state[1])
+        elif not hasattr(state, "items"):
+            raise RepresenterError("cannot represent an object: its state "
+                                   "is not a mapping", data)
         return self.represent_mapping(tag, state, flow_style=flow_style)
 
     def represent_undefined(self, data):
