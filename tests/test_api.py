@@ -102,6 +102,38 @@ class Outputs(OwnPackageTest):
                 got = yaml.dump({"a": "é"}, encoding=encoding, allow_unicode=True)
                 self.assertEqual(got, expected)
 
+    def test_every_encoding_python_knows(self):
+        # libyaml writes UTF-8 and UTF-16 itself; any other encoding (or
+        # another spelling of those) must still give bytes in that encoding.
+        data = {"a": "é ü", "b": ["x", 1]}
+        text = yaml.dump(data, allow_unicode=True)
+        for encoding, expected in (
+                ("UTF8", text.encode("utf-8")),
+                ("utf_16_le", ("\ufeff" + text).encode("utf-16-le")),
+                ("UTF-16-BE", ("\ufeff" + text).encode("utf-16-be")),
+                ("utf-16", text.encode("utf-16")),
+                ("utf-32", text.encode("utf-32")),
+                ("latin-1", text.encode("latin-1")),
+                ("cp1252", text.encode("cp1252"))):
+            for dumper in (yaml.Dumper, yaml.SafeDumper, yaml.CSafeDumper, yaml.CDumper):
+                with self.subTest(encoding=encoding, dumper=dumper.__name__):
+                    got = yaml.dump(data, Dumper=dumper, encoding=encoding, allow_unicode=True)
+                    self.assertEqual(got, expected)
+                    out = io.BytesIO()
+                    yaml.dump_all([data, data], out, Dumper=dumper, encoding=encoding,
+                                  allow_unicode=True)
+                    # (libyaml's UTF-16 starts with a byte order mark, once)
+                    self.assertEqual(out.getvalue().decode(encoding).removeprefix("\ufeff"),
+                                     yaml.dump_all([data, data], allow_unicode=True))
+        # A text stream is written text whatever the encoding.
+        out = io.StringIO()
+        yaml.dump(data, out, encoding="latin-1", allow_unicode=True)
+        self.assertEqual(out.getvalue(), text)
+        with self.assertRaises(LookupError):
+            yaml.dump(data, encoding="no-such-encoding")
+        with self.assertRaises(UnicodeEncodeError):
+            yaml.dump({"a": "€"}, encoding="latin-1", allow_unicode=True)
+
     def test_dump_to_streams(self):
         text_out = io.StringIO()
         self.assertIsNone(yaml.dump(DATA, text_out))

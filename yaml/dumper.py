@@ -2,7 +2,7 @@
 as programs compose their own."""
 
 from ._yaml import CEmitter
-from .emitter import Emitter, native_width, record_settings
+from .emitter import Emitter, native_output, native_width, record_settings
 from .representer import BaseRepresenter, Representer, SafeRepresenter
 from .resolver import BaseResolver, Resolver
 from .serializer import Serializer
@@ -22,9 +22,10 @@ def set_up(dumper, representer, resolver, stream, default_style,
                          width=width, allow_unicode=allow_unicode,
                          line_break=line_break)
     else:
-        CEmitter.__init__(dumper, stream, canonical=canonical, indent=indent,
+        output, native_encoding = native_output(stream, encoding)
+        CEmitter.__init__(dumper, output, canonical=canonical, indent=indent,
                           width=native_width(width), allow_unicode=allow_unicode,
-                          line_break=line_break, encoding=encoding,
+                          line_break=line_break, encoding=native_encoding,
                           explicit_start=explicit_start,
                           explicit_end=explicit_end, version=version,
                           tags=tags)

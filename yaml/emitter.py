@@ -11,6 +11,8 @@ libyaml writes the text, so the formatting hooks of a pure-Python emitter
 never called and overriding them changes nothing.
 """
 
+import codecs
+
 from .error import YAMLError
 
 __all__ = ["Emitter", "EmitterError"]
@@ -33,6 +35,49 @@ def native_width(width):
             and width > _WIDEST:
         return _WIDEST
     return width
+
+
+# The encodings libyaml writes itself, by codec name; the native emitter
+# knows them under these spellings only.
+_NATIVE_ENCODINGS = {"utf-8": "utf-8", "utf-16-le": "utf-16-le",
+                     "utf-16-be": "utf-16-be"}
+
+
+class _EncodedOutput:
+    """A byte stream seen as a text stream: what the native emitter writes
+    as text is encoded here in an encoding libyaml cannot write itself
+    ("utf-16" with its byte order mark, "latin-1", "cp1252", ...)."""
+
+    def __init__(self, stream, encoding):
+        self._stream = stream
+        self._encoder = codecs.getincrementalencoder(encoding)()
+
+    def write(self, text):
+        # Each chunk ends in the encoder's initial state (encodings with
+        # shift states close their sequences), so the bytes written so far
+        # always decode; the byte order mark comes only once.
+        data = self._encoder.encode(text, True)
+        if data:
+            self._stream.write(data)
+
+
+def native_output(stream, encoding):
+    """The stream and encoding to give the native emitter for `encoding`.
+
+    A text stream (one with an `encoding` attribute) is written text
+    whatever the encoding, as the native emitter does. For a byte stream,
+    libyaml writes UTF-8 and UTF-16 in either byte order itself, under any
+    spelling Python accepts ("UTF8", "utf_16_le"); any other encoding is
+    done here, so the bytes are never UTF-8 in disguise. An unknown
+    encoding raises LookupError at once.
+    """
+    if encoding is None or hasattr(stream, "encoding"):
+        return stream, encoding
+    name = codecs.lookup(encoding).name
+    native = _NATIVE_ENCODINGS.get(name)
+    if native is not None:
+        return stream, native
+    return _EncodedOutput(stream, name), None
 
 
 def record_settings(dumper, canonical, indent, width, allow_unicode,
@@ -96,7 +141,8 @@ def _define(CEmitter):
             # them; nothing has been written yet.
             if (encoding, explicit_start, explicit_end, version,
                     tags) != (None,) * 5:
-                CEmitter.__init__(self, self.stream, *self._layout, encoding,
+                output, encoding = native_output(self.stream, encoding)
+                CEmitter.__init__(self, output, *self._layout, encoding,
                                   explicit_start, explicit_end, version, tags)
 
     for name in _FORMATTING_HOOKS:
